@@ -1,0 +1,8 @@
+#pragma once
+
+namespace lirvo::library {
+
+// Binds this module's event handlers to their ids in the window templates.
+void RegisterHandlers();
+
+}  // namespace lirvo::library

@@ -1,0 +1,23 @@
+#pragma once
+// Conversion between the program's GBK texts and UTF-8, used only at the edges
+// (widgets, names on the file system) and for the program's own literals.
+#include <string>
+#include <string_view>
+
+namespace lirvo {
+
+// GBK (Windows code page 936: 0x80 is the euro sign) to UTF-8. A byte that is
+// not valid GBK becomes U+FFFD.
+std::string GbkToUtf8(std::string_view gbk);
+
+// UTF-8 to GBK; a character that GBK lacks is written in its GB18030 form, so
+// every name the file system can hold survives the round trip. Bytes that are
+// not valid UTF-8 are passed through unchanged.
+std::string Utf8ToGbk(std::string_view utf8);
+
+inline namespace literals {
+// "默认为："_gbk is the 8-byte GBK text. Source files are UTF-8.
+std::string operator""_gbk(const char* utf8, std::size_t length);
+}  // namespace literals
+
+}  // namespace lirvo
