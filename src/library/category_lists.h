@@ -1,0 +1,29 @@
+#pragma once
+// The browse window's category folders and its hidden title pool.
+#include "services/text.h"
+
+namespace lirvo::library {
+
+// ProgramFolder + "\小说\完本\" (or "\小说\连载中\") + category. No separator
+// follows the category, so an empty category gives the side's parent folder.
+Text CategoryFolder(bool completed, const Text& category);
+
+// The pattern that finds the archives of a folder: folder + "*.rar" when the
+// folder already ends in "\", else folder + "\*.rar".
+Text ArchivePattern(const Text& folder);
+
+// Title of an archive name: the name without its last 4 bytes, whatever they are.
+Text TitleOfName(const Text& name);
+
+// Refills the title pool from the archives of the folder the file box lists.
+void RebuildTitlePool();
+
+// Handlers.
+void BrowseCreated();
+void BrowseDestroyed();
+void BrowseCompletedChosen();
+void BrowseOngoingChosen();
+void BrowseCompletedSelected();
+void BrowseOngoingSelected();
+
+}  // namespace lirvo::library
