@@ -1,0 +1,86 @@
+#include "services/native_path.h"
+
+#include <iconv.h>
+
+#include "services/gbk.h"
+
+namespace lirvo {
+namespace {
+
+bool IsAsciiDigit(unsigned char byte) {
+  return byte >= 0x30 && byte <= 0x39;
+}
+
+// Decodes one GB18030 four-byte character; GbkToUtf8 knows only the
+// two-byte forms.
+std::string FourByteToUtf8(std::string_view bytes) {
+  iconv_t cd = iconv_open("UTF-8", "GB18030");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return GbkToUtf8(bytes);
+  char out[8];
+  char* src = const_cast<char*>(bytes.data());
+  std::size_t left = bytes.size();
+  char* dst = out;
+  std::size_t room = sizeof out;
+  std::size_t rc = iconv(cd, &src, &left, &dst, &room);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1) || left != 0) return GbkToUtf8(bytes);
+  return std::string(out, dst - out);
+}
+
+}  // namespace
+
+std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
+  auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  if (pos >= text.size() || !IsGbkLeadByte(at(pos)) || pos + 1 >= text.size()) return 1;
+  if (IsAsciiDigit(at(pos + 1)) && pos + 3 < text.size() && IsGbkLeadByte(at(pos + 2)) &&
+      IsAsciiDigit(at(pos + 3)))
+    return 4;
+  return 2;
+}
+
+std::string NativeName(std::string_view gbkName) {
+  std::string out;
+  std::size_t runStart = 0;
+  std::size_t pos = 0;
+  while (pos < gbkName.size()) {
+    std::size_t len = GbkCharLength(gbkName, pos);
+    if (len == 4) {
+      out += GbkToUtf8(gbkName.substr(runStart, pos - runStart));
+      out += FourByteToUtf8(gbkName.substr(pos, 4));
+      runStart = pos + 4;
+    }
+    pos += len;
+  }
+  out += GbkToUtf8(gbkName.substr(runStart));
+  return out;
+}
+
+Text TextFromNativeName(std::string_view utf8Name) {
+  return Utf8ToGbk(utf8Name);
+}
+
+std::string NativePath(const Text& path) {
+  std::string out;
+  std::string_view view(path);
+  std::size_t nameStart = 0;
+  std::size_t pos = 0;
+  while (pos < view.size()) {
+    if (IsPathSeparator(view[pos])) {
+      out += NativeName(view.substr(nameStart, pos - nameStart));
+      out += '/';
+      nameStart = ++pos;
+      continue;
+    }
+    pos += GbkCharLength(view, pos);
+  }
+  out += NativeName(view.substr(nameStart));
+  return out;
+}
+
+bool IsDriveRoot(const Text& path) {
+  auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (path.size() < 2 || path.size() > 3 || !isLetter(path[0]) || path[1] != ':') return false;
+  return path.size() == 2 || IsPathSeparator(path[2]);
+}
+
+}  // namespace lirvo

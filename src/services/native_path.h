@@ -1,0 +1,40 @@
+#pragma once
+// Mapping of the program's paths (GBK texts with "\" separators, as the
+// Windows original built them) onto POSIX paths whose names are UTF-8.
+#include <string>
+#include <string_view>
+
+#include "services/text.h"
+
+namespace lirvo {
+
+// True for a byte that starts a two-byte GBK character (0x81..0xFE). 0x80 is
+// the euro sign on its own and 0xFF is unassigned.
+inline bool IsGbkLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
+// Length in bytes of the character that starts at `pos`: 1, 2, or 4 for a
+// GB18030 four-byte form (which Utf8ToGbk writes for characters GBK lacks).
+std::size_t GbkCharLength(std::string_view text, std::size_t pos);
+
+// "\" and "/" both separate names, but only where they stand on a character
+// boundary: the trail byte of a two-byte character can be 0x5C.
+inline bool IsPathSeparator(char byte) {
+  return byte == '\\' || byte == '/';
+}
+
+// Splits at separators on character boundaries, converts each name to UTF-8
+// and joins them with "/". A leading separator keeps the path absolute; empty
+// names (doubled or trailing separators) are kept as they are.
+std::string NativePath(const Text& path);
+
+// One name (no separators) to UTF-8 and back. NativeName(TextFromNativeName(n))
+// gives n for every UTF-8 name.
+std::string NativeName(std::string_view gbkName);
+Text TextFromNativeName(std::string_view utf8Name);
+
+// "C:" or "C:\" (also with "/"): a drive root, which has no meaning here.
+bool IsDriveRoot(const Text& path);
+
+}  // namespace lirvo
