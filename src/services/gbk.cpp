@@ -49,17 +49,38 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
   return 1;
 }
 
+// Length of the GB18030 multi-byte sequence at the start of `bytes`, or 0.
+std::size_t Gb18030SequenceLength(std::string_view bytes) {
+  auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+  auto high = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+  if (bytes.size() < 2 || !high(at(0))) return 0;
+  if (digit(at(1))) {
+    return bytes.size() >= 4 && high(at(2)) && digit(at(3)) ? 4 : 0;
+  }
+  return 2;
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
   std::string out;
   out.reserve(gbk.size() * 3 / 2);
   Converter cv("UTF-8", "GBK");
+  Converter gb18030("UTF-8", "GB18030");
   if (!cv.ok()) return std::string(gbk);
   std::size_t pos = 0;
   while (pos < gbk.size()) {
     pos += cv.convert(gbk.data() + pos, gbk.size() - pos, out);
-    if (pos < gbk.size()) {
+    if (pos >= gbk.size()) break;
+    // What GBK cannot read may be a GB18030 character that the way back wrote
+    // (four bytes, or two outside GBK's table); read it as such.
+    const std::size_t n = Gb18030SequenceLength(gbk.substr(pos));
+    std::string wide;
+    if (n > 0 && gb18030.ok() && gb18030.convert(gbk.data() + pos, n, wide) == n && !wide.empty()) {
+      out += wide;
+      pos += n;
+    } else {
       // An invalid or cut-off character: show a replacement and step over
       // the lead byte alone.
       out += "\xEF\xBF\xBD";
