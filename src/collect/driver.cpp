@@ -1,0 +1,38 @@
+#include "collect/driver.h"
+
+#include "app/folder_tree.h"
+#include "app/state.h"
+#include "collect/extraction.h"
+#include "collect/listing.h"
+#include "collect/records.h"
+#include "collect/rules.h"
+#include "services/gbk.h"
+#include "ui/ids.h"
+#include "ui/props.h"
+#include "ui/window_services.h"
+
+namespace lirvo::collect {
+
+using namespace lirvo::literals;
+namespace mw = ui::main_win;
+
+void Collect() {
+  app::CreateFolderTree();
+  if (ui::ComboIndex(CompletedType() ? mw::完本类 : mw::连载类) == -1) {
+    ui::MessageBox("小说种类还未选择"_gbk, 0);
+    return;
+  }
+  ui::SetVisible(mw::窗口, false);
+  ui::OpenWindow(ui::Window::Progress, ui::Window::Main);
+  FetchListingPages();
+  app::CollectionState& state = app::State();
+  ui::Delay(state.responseDelay);
+  // Bounded by the page count asked for, not by the pages that arrived.
+  for (long long page = 1; page <= state.pageCount; ++page) {
+    state.currentPage = static_cast<int>(page);
+    ParseListingPage(state.currentPage);
+  }
+  Summary();
+}
+
+}  // namespace lirvo::collect

@@ -1,0 +1,99 @@
+#include "collect/records.h"
+
+#include <string>
+
+#include "app/state.h"
+#include "collect/extraction.h"
+#include "collect/rules.h"
+#include "services/files.h"
+#include "services/gbk.h"
+#include "services/profile.h"
+#include "ui/ids.h"
+#include "ui/props.h"
+#include "ui/window_services.h"
+
+namespace lirvo::collect {
+
+using namespace lirvo::literals;
+namespace mw = ui::main_win;
+namespace bw = ui::browse_win;
+
+namespace {
+
+constexpr int kQuestionOkCancel = 33;
+
+Text Counts(int newCount, int existingCount) {
+  return ToText(newCount + existingCount) + "篇小说，其中已存在"_gbk + ToText(existingCount) +
+         "篇小说，本次成功采集"_gbk + ToText(newCount);
+}
+
+}  // namespace
+
+Text RunLabel(bool completed, const Text& category) {
+  return completed ? "已完结的"_gbk + category : "连载中的"_gbk + category + "小说"_gbk;
+}
+
+Text KilobytesText(const Text& sizeText) {
+  // Adding 0.0 turns a rounded -0 (from a size of -1) into 0.
+  return ToText(RoundNumber(ToNumber(sizeText) / 1000, 0) + 0.0);
+}
+
+Text ProgressText(const Text& title, const Text& author, const Text& archiveKilobytes,
+                  const Text& introduction, int newCount, int existingCount, const Text& label) {
+  return "标题："_gbk + title + " \r\n" + "作者："_gbk + author + "\r\n" + "压缩文件大小："_gbk +
+         archiveKilobytes + "KB\r\n" + "简介："_gbk + introduction + "\r\n\r\n" +
+         std::string(15, ' ') + "共采集"_gbk + Counts(newCount, existingCount) +
+         "篇小说！  正在采集"_gbk + label + "...";
+}
+
+Text SummaryText(int newCount, int existingCount) {
+  return "采集完成，共采集"_gbk + Counts(newCount, existingCount) + "篇小说！是否查看文件？"_gbk;
+}
+
+void RecordStep(bool existed) {
+  app::CollectionState& state = app::State();
+  const Text label = RunLabel(CompletedType(), SelectedCategory());
+  const Text& title = CurrentTitle();
+  const Text folder = ProgramFolder();
+  const Text records = folder + "\\小说\\ini\\"_gbk + state.categoryPath + "\\";
+  WriteFile(records + title + "简介.ini"_gbk, ToBytes(state.entryIntroduction));
+  WriteProfile(records + title + ".ini", title, "作者"_gbk, state.entryAuthor);
+  WriteProfile(folder + "\\小说\\ini\\小说.ini"_gbk, "小说"_gbk, title,
+               folder + "\\小说\\"_gbk + state.categoryPath + "\\" + title + ".rar");
+  if (!existed) ++state.newCount;
+  ui::SetContent(ui::progress_win::编辑框1,
+                 ProgressText(title, state.entryAuthor, KilobytesText(state.archiveSizeText),
+                              state.entryIntroduction, state.newCount, state.existingCount, label));
+  ui::Delay(state.responseDelay);
+}
+
+void Summary() {
+  const app::CollectionState& state = app::State();
+  if (ui::MessageBox(SummaryText(state.newCount, state.existingCount), kQuestionOkCancel) != 0) {
+    DeleteFolder(ProgramFolder() + "\\缓存"_gbk);
+    ui::EndProgram(0);
+  }
+  ui::OpenWindow(ui::Window::Browse);
+  Text kind;
+  if (CompletedType()) {
+    kind = "完本\\"_gbk + ui::ComboText(mw::完本类);
+    ui::SetComboIndex(bw::完本类, ui::ComboIndex(mw::完本类));
+    ui::SetChecked(bw::单选框1, true);
+    ui::SetChecked(bw::单选框2, false);
+    ui::SetVisible(bw::连载类, false);
+    ui::SetVisible(bw::完本类, true);
+  } else {
+    kind = "连载中\\"_gbk + ui::ComboText(mw::连载类);
+    ui::SetComboIndex(bw::连载类, ui::ComboIndex(mw::连载类));
+    ui::SetChecked(bw::单选框1, false);
+    ui::SetChecked(bw::单选框2, true);
+    ui::SetVisible(bw::连载类, true);
+    ui::SetVisible(bw::完本类, false);
+  }
+  ui::CloseWindow(ui::Window::CollectPage);
+  ui::CloseWindow(ui::Window::Progress);
+  ui::CloseWindow(ui::Window::Main);
+  ui::SetFileBoxFolder(bw::文件框1, ProgramFolder() + "\\小说\\"_gbk + kind);
+}
+
+}  // namespace lirvo::collect
