@@ -341,6 +341,8 @@ bool DeleteFolder(const Text& path) {
   // The folder itself must be a real folder: a link to one is never entered.
   struct stat st;
   if (::lstat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  struct stat root;
+  if (::stat("/", &root) == 0 && root.st_dev == st.st_dev && root.st_ino == st.st_ino) return false;
   int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd >= 0) {
     EmptyFolder(fd);
@@ -496,7 +498,10 @@ Text FindFile(const Text& pattern, int attributeFilter, int filesOnly, int& stat
     state = handle;
   }
   auto it = searches.find(state);
-  if (state == 0 || it == searches.end()) return {};
+  if (it == searches.end()) {
+    state = 0;  // no search, or one already closed
+    return {};
+  }
   OpenSearch& search = it->second;
   const int filter = attributeFilter & kAttrMask;
   while (search.next < search.entries.size()) {

@@ -14,8 +14,9 @@ inline bool IsGbkLeadByte(unsigned char byte) {
   return byte >= 0x81 && byte <= 0xFE;
 }
 
-// Length in bytes of the character that starts at `pos`: 1, 2, or 4 for a
-// GB18030 four-byte form (which Utf8ToGbk writes for characters GBK lacks).
+// Length in bytes of the character that starts at `pos`: 1, 2 (a lead byte
+// and a trail byte 0x40..0xFE other than 0x7F), or 4 for a GB18030 four-byte
+// form (which Utf8ToGbk writes for characters GBK lacks).
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);
 
 // "\" and "/" both separate names, but only where they stand on a character
