@@ -1,0 +1,273 @@
+#include "services/http.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "services/http_url.h"
+
+namespace lirvo {
+
+namespace {
+
+constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr long kReadBufferBytes = 102400;
+
+using Clock = std::chrono::steady_clock;
+
+bool IsRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::string_view TrimHeaderValue(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && static_cast<unsigned char>(value.back()) <= 0x20) value.remove_suffix(1);
+  return value;
+}
+
+// One request of a fetch: what the callbacks collect while curl runs.
+struct Transfer {
+  enum class Abort { kNone, kTooLarge, kRedirect };
+
+  CURL* easy = nullptr;
+  long long maxBodyBytes = 0;
+  long stallSeconds = 0;
+  Bytes body;
+  std::string location;  // raw Location of the current response
+  bool headersDone = false;
+  bool reserved = false;
+  Abort abort = Abort::kNone;
+  // Silence watch: set when the response starts, moved on by every body byte.
+  std::optional<Clock::time_point> lastByteAt;
+  curl_off_t lastDownloaded = 0;
+};
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<Transfer*>(user);
+  const std::string_view line(data, size * count);
+  t.lastByteAt = Clock::now();
+  if (line.starts_with("HTTP/")) {
+    // A new response (after a 1xx or on a new hop) starts over.
+    t.location.clear();
+    t.headersDone = false;
+  } else if (line == "\r\n" || line == "\n") {
+    t.headersDone = true;
+  } else if (StartsWithNoCase(line, "location:")) {
+    t.location = TrimHeaderValue(line.substr(9));
+  }
+  return line.size();
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  if (!t.reserved) {
+    t.reserved = true;
+    long status = 0;
+    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (IsRedirectStatus(status) && !t.location.empty()) {
+      // The next hop is known; the redirect page itself is not wanted.
+      t.abort = Transfer::Abort::kRedirect;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced > t.maxBodyBytes) {
+      t.abort = Transfer::Abort::kTooLarge;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    if (announced > 0) t.body.reserve(static_cast<size_t>(announced));
+  }
+  if (static_cast<long long>(t.body.size() + n) > t.maxBodyBytes) {
+    t.abort = Transfer::Abort::kTooLarge;
+    return CURL_WRITEFUNC_ERROR;
+  }
+  // std::string grows geometrically when the length was not announced.
+  t.body.append(data, n);
+  return n;
+}
+
+// Ends a transfer whose response began but then sent nothing for the stall
+// time. curl's own low-speed check averages over about five seconds, which
+// would stretch the wait after a burst of data.
+int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
+  auto& t = *static_cast<Transfer*>(user);
+  if (!t.lastByteAt || t.stallSeconds <= 0) return 0;
+  const auto now = Clock::now();
+  if (downloaded != t.lastDownloaded) {
+    t.lastDownloaded = downloaded;
+    t.lastByteAt = now;
+    return 0;
+  }
+  return now - *t.lastByteAt >= std::chrono::seconds(t.stallSeconds) ? 1 : 0;
+}
+
+// The process-wide client root: one curl easy handle, opened on first use and
+// reused by every later call so that connections and TLS sessions carry over.
+class HttpClient {
+ public:
+  ~HttpClient() {
+    if (m_headers) curl_slist_free_all(m_headers);
+    if (m_connectTo) curl_slist_free_all(m_connectTo);
+    if (m_easy) curl_easy_cleanup(m_easy);
+    if (m_globalReady) curl_global_cleanup();
+  }
+
+  HttpResult Fetch(const Text& url) {
+    std::lock_guard lock(m_mutex);
+    HttpResult result;
+    if (url.empty()) return result;
+    std::optional<HttpUrl> current = ParseHttpUrl(url);
+    if (!current || !Open()) return result;
+
+    for (int hop = 0;; ++hop) {
+      Transfer t;
+      const CURLcode code = Perform(*current, t);
+      curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &result.status);
+      if (t.abort == Transfer::Abort::kTooLarge) return HttpResult{Bytes(), result.status, false};
+
+      if (t.headersDone && IsRedirectStatus(result.status) && !t.location.empty()) {
+        current = ResolveHttpReference(*current, t.location);
+        if (!current || hop >= m_limits.maxRedirects)
+          return HttpResult{Bytes(), result.status, false};
+        continue;
+      }
+      result.body = std::move(t.body);
+      result.complete = code == CURLE_OK;
+      return result;
+    }
+  }
+
+  void SetMapping(const std::string& hostPort, const std::string& loopback) {
+    std::lock_guard lock(m_mutex);
+    m_mappings[hostPort] = loopback;
+    RebuildConnectTo();
+  }
+
+  void ClearMappings() {
+    std::lock_guard lock(m_mutex);
+    m_mappings.clear();
+    RebuildConnectTo();
+  }
+
+  void SetLimits(const HttpLimits& limits) {
+    std::lock_guard lock(m_mutex);
+    m_limits = limits;
+  }
+
+ private:
+  bool Open() {
+    if (!m_globalReady) m_globalReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    if (!m_globalReady) return false;
+    if (!m_easy) m_easy = curl_easy_init();
+    if (m_easy && !m_headers) {
+      // Given here, "Accept" replaces curl's own line, so it goes out once.
+      for (const char* header : {"Accept: */*", "Pragma: no-cache", "Cache-Control: no-cache"}) {
+        m_headers = curl_slist_append(m_headers, header);
+      }
+    }
+    return m_easy != nullptr && m_headers != nullptr;
+  }
+
+  CURLcode Perform(const HttpUrl& url, Transfer& t) {
+    CURL* e = m_easy;
+    // Options start clean on every request; connections and caches survive.
+    curl_easy_reset(e);
+    t.easy = e;
+    t.maxBodyBytes = m_limits.maxBodyBytes;
+    t.stallSeconds = m_limits.stallSeconds;
+
+    // curl would encode or refuse spaces and GBK bytes in the URL, so it gets
+    // only the origin and the request line gets the path verbatim.
+    const std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port) + "/";
+    const std::string target = url.Target();
+    curl_easy_setopt(e, CURLOPT_URL, origin.c_str());
+    curl_easy_setopt(e, CURLOPT_REQUEST_TARGET, target.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (url.hasUserInfo) {
+      curl_easy_setopt(e, CURLOPT_USERNAME, url.user.c_str());
+      curl_easy_setopt(e, CURLOPT_PASSWORD, url.password.c_str());
+    }
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReadBufferBytes);
+    if (m_connectTo) curl_easy_setopt(e, CURLOPT_CONNECT_TO, m_connectTo);
+
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSeconds);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, m_limits.stallSeconds);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    return curl_easy_perform(e);
+  }
+
+  void RebuildConnectTo() {
+    if (m_connectTo) curl_slist_free_all(m_connectTo);
+    m_connectTo = nullptr;
+    for (const auto& [from, to] : m_mappings) {
+      // "host" alone maps every port of that host.
+      std::string entry = from.find(':') == std::string::npos ? from + ":" : from;
+      entry += ":" + to;
+      m_connectTo = curl_slist_append(m_connectTo, entry.c_str());
+    }
+  }
+
+  std::mutex m_mutex;  // the program calls from one thread; tests may not
+  bool m_globalReady = false;
+  CURL* m_easy = nullptr;
+  curl_slist* m_headers = nullptr;
+  curl_slist* m_connectTo = nullptr;
+  std::map<std::string, std::string> m_mappings;
+  HttpLimits m_limits;
+};
+
+HttpClient& Client() {
+  static HttpClient client;
+  return client;
+}
+
+}  // namespace
+
+HttpResult HttpFetch(const Text& url) {
+  return Client().Fetch(url);
+}
+
+Bytes HttpGet(const Text& url) {
+  return HttpFetch(url).body;
+}
+
+void SetHostMappingForTest(const std::string& hostPort, const std::string& loopbackHostPort) {
+  Client().SetMapping(hostPort, loopbackHostPort);
+}
+
+void ClearHostMappingsForTest() {
+  Client().ClearMappings();
+}
+
+void SetHttpLimitsForTest(const HttpLimits& limits) {
+  Client().SetLimits(limits);
+}
+
+}  // namespace lirvo
