@@ -38,35 +38,72 @@ std::string_view TrimHeaderValue(std::string_view value) {
   return value;
 }
 
+// A decimal header value such as Content-Length, or -1.
+long long ParseCount(std::string_view value) {
+  if (value.empty() || value.size() > 18) return -1;
+  long long n = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 // One request of a fetch: what the callbacks collect while curl runs.
 struct Transfer {
   enum class Abort { kNone, kTooLarge, kRedirect };
 
-  CURL* easy = nullptr;
   long long maxBodyBytes = 0;
   long stallSeconds = 0;
   Bytes body;
-  std::string location;  // raw Location of the current response
+  // Of the current response (a 1xx answer or a new hop starts them over).
+  long status = 0;
+  long long announced = -1;  // Content-Length, -1 when absent or unreadable
+  std::string location;      // raw Location
   bool headersDone = false;
-  bool reserved = false;
   Abort abort = Abort::kNone;
   // Silence watch: set when the response starts, moved on by every body byte.
   std::optional<Clock::time_point> lastByteAt;
   curl_off_t lastDownloaded = 0;
+
+  bool IsRedirect() const { return IsRedirectStatus(status) && !location.empty(); }
 };
+
+// Decides at the end of the headers whether the body is wanted at all.
+bool OnHeadersDone(Transfer& t) {
+  if (t.status >= 100 && t.status < 200) return true;  // an interim answer
+  t.headersDone = true;
+  if (t.IsRedirect()) {
+    // The next hop is known; the redirect page itself is not wanted.
+    t.abort = Transfer::Abort::kRedirect;
+    return false;
+  }
+  if (t.announced > t.maxBodyBytes) {
+    t.abort = Transfer::Abort::kTooLarge;
+    return false;
+  }
+  if (t.announced > 0) t.body.reserve(static_cast<size_t>(t.announced));
+  return true;
+}
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const std::string_view line(data, size * count);
   t.lastByteAt = Clock::now();
   if (line.starts_with("HTTP/")) {
-    // A new response (after a 1xx or on a new hop) starts over.
+    const auto space = line.find(' ');
+    t.status = space == line.npos
+                   ? 0
+                   : static_cast<long>(ParseCount(TrimHeaderValue(line.substr(space + 1, 4))));
+    t.announced = -1;
     t.location.clear();
     t.headersDone = false;
   } else if (line == "\r\n" || line == "\n") {
-    t.headersDone = true;
+    if (!OnHeadersDone(t)) return 0;
   } else if (StartsWithNoCase(line, "location:")) {
     t.location = TrimHeaderValue(line.substr(9));
+  } else if (StartsWithNoCase(line, "content-length:")) {
+    t.announced = ParseCount(TrimHeaderValue(line.substr(15)));
   }
   return line.size();
 }
@@ -74,23 +111,6 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const size_t n = size * count;
-  if (!t.reserved) {
-    t.reserved = true;
-    long status = 0;
-    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
-    if (IsRedirectStatus(status) && !t.location.empty()) {
-      // The next hop is known; the redirect page itself is not wanted.
-      t.abort = Transfer::Abort::kRedirect;
-      return CURL_WRITEFUNC_ERROR;
-    }
-    curl_off_t announced = -1;
-    curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced > t.maxBodyBytes) {
-      t.abort = Transfer::Abort::kTooLarge;
-      return CURL_WRITEFUNC_ERROR;
-    }
-    if (announced > 0) t.body.reserve(static_cast<size_t>(announced));
-  }
   if (static_cast<long long>(t.body.size() + n) > t.maxBodyBytes) {
     t.abort = Transfer::Abort::kTooLarge;
     return CURL_WRITEFUNC_ERROR;
@@ -117,15 +137,9 @@ int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_o
 
 // The process-wide client root: one curl easy handle, opened on first use and
 // reused by every later call so that connections and TLS sessions carry over.
+// It is never closed: at exit OpenSSL may already be torn down.
 class HttpClient {
  public:
-  ~HttpClient() {
-    if (m_headers) curl_slist_free_all(m_headers);
-    if (m_connectTo) curl_slist_free_all(m_connectTo);
-    if (m_easy) curl_easy_cleanup(m_easy);
-    if (m_globalReady) curl_global_cleanup();
-  }
-
   HttpResult Fetch(const Text& url) {
     std::lock_guard lock(m_mutex);
     HttpResult result;
@@ -139,7 +153,7 @@ class HttpClient {
       curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &result.status);
       if (t.abort == Transfer::Abort::kTooLarge) return HttpResult{Bytes(), result.status, false};
 
-      if (t.headersDone && IsRedirectStatus(result.status) && !t.location.empty()) {
+      if (t.headersDone && t.IsRedirect()) {
         current = ResolveHttpReference(*current, t.location);
         if (!current || hop >= m_limits.maxRedirects)
           return HttpResult{Bytes(), result.status, false};
@@ -186,7 +200,6 @@ class HttpClient {
     CURL* e = m_easy;
     // Options start clean on every request; connections and caches survive.
     curl_easy_reset(e);
-    t.easy = e;
     t.maxBodyBytes = m_limits.maxBodyBytes;
     t.stallSeconds = m_limits.stallSeconds;
 
@@ -228,7 +241,10 @@ class HttpClient {
     m_connectTo = nullptr;
     for (const auto& [from, to] : m_mappings) {
       // "host" alone maps every port of that host.
-      std::string entry = from.find(':') == std::string::npos ? from + ":" : from;
+      const auto bracket = from.rfind(']');
+      const bool hasPort =
+          from.find(':', bracket == std::string::npos ? 0 : bracket) != std::string::npos;
+      std::string entry = hasPort ? from : from + ":";
       entry += ":" + to;
       m_connectTo = curl_slist_append(m_connectTo, entry.c_str());
     }
@@ -244,8 +260,8 @@ class HttpClient {
 };
 
 HttpClient& Client() {
-  static HttpClient client;
-  return client;
+  static HttpClient* const client = new HttpClient;
+  return *client;
 }
 
 }  // namespace

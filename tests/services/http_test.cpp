@@ -241,8 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(HttpTest, AbsoluteAndSchemeRelativeLocationsChangeHost) {
   RawServer target(RawScript().Send(HttpResponse(200, "arrived")));
   SetHostMappingForTest("dl.novels.example", target.HostPort());
-  for (const char* location :
-       {"http://dl.novels.example/f.rar", "//dl.novels.example/f.rar"}) {
+  for (const char* location : {"http://dl.novels.example/f.rar", "//dl.novels.example/f.rar"}) {
     RawServer origin(RedirectOnce(location, 301));
     EXPECT_EQ(HttpGet(origin.Url("/start/page.html")), "arrived") << location;
   }
@@ -275,7 +274,7 @@ TEST_F(HttpTest, RedirectDoesNotWaitForItsOwnBody) {
   RawServer server([](const RawRequest& request) {
     if (request.target == "/next") return RawScript().Send(HttpResponse(200, "next"));
     return RawScript()
-        .Send("HTTP/1.0 302 Found\r\nLocation: /next\r\nContent-Length: 500\r\n\r\nmov")
+        .Send("HTTP/1.0 302 Found\r\nLocation: /next\r\nContent-Length: 500\r\n\r\n")
         .Stall();
   });
   const auto start = std::chrono::steady_clock::now();
@@ -382,6 +381,16 @@ INSTANTIATE_TEST_SUITE_P(Sizes, HttpBodyLimitTest,
                                            SizeCase{false, 1000, true},
                                            SizeCase{false, 1001, false},
                                            SizeCase{true, 1u << 20, false}));
+
+TEST_F(HttpTest, AnnouncedOversizeFailsBeforeTheBody) {
+  SetHttpLimitsForTest(Limits(3, 1000));
+  RawServer server(RawScript().Send("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n").Stall());
+  const auto start = std::chrono::steady_clock::now();
+  const HttpResult result = HttpFetch(server.Url("/big"));
+  EXPECT_TRUE(result.body.empty());
+  EXPECT_FALSE(result.complete);
+  EXPECT_LT(SecondsSince(start), 2.0);
+}
 
 TEST_F(HttpTest, EndlessBodyEndsAtTheLimit) {
   SetHttpLimitsForTest(Limits(2, 4 * 1024 * 1024));
