@@ -1,6 +1,7 @@
 #include "services/text.h"
 
 #include <locale.h>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -22,21 +23,25 @@ unsigned char FoldCase(unsigned char byte) {
   return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
-bool SameBytes(const unsigned char* a, const unsigned char* b, std::size_t n, bool ignoreCase) {
-  if (!ignoreCase) return std::memcmp(a, b, n) == 0;
+bool SameFoldedBytes(const unsigned char* a, const unsigned char* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     if (FoldCase(a[i]) != FoldCase(b[i])) return false;
   }
   return true;
 }
 
-// First byte in [from, last] that may start a match, or nullptr.
-const unsigned char* NextFirstByte(const unsigned char* from, const unsigned char* last,
-                                   unsigned char first, bool ignoreCase) {
+// Next place in [from, last] where a match may start, or nullptr. The exact
+// search lets memmem find whole byte-level occurrences; ignoring case, only
+// the first byte is looked for here and the rest is compared by the caller.
+const unsigned char* NextCandidate(const unsigned char* from, const unsigned char* last,
+                                   const unsigned char* want, std::size_t n, bool ignoreCase) {
   if (from > last) return nullptr;
-  const unsigned char folded = FoldCase(first);
-  if (!ignoreCase || (folded < 'a' || folded > 'z')) {
-    return static_cast<const unsigned char*>(std::memchr(from, first, last - from + 1));
+  if (!ignoreCase) {
+    return static_cast<const unsigned char*>(memmem(from, last - from + n, want, n));
+  }
+  const unsigned char folded = FoldCase(want[0]);
+  if (folded < 'a' || folded > 'z') {
+    return static_cast<const unsigned char*>(std::memchr(from, want[0], last - from + 1));
   }
   for (const unsigned char* p = from; p <= last; ++p) {
     if (FoldCase(*p) == folded) return p;
@@ -48,8 +53,16 @@ const unsigned char* NextFirstByte(const unsigned char* from, const unsigned cha
 // below 0x80 always ends its character (it is a single byte or a trail byte),
 // so only the run of high bytes just before `at` matters: each of them pairs
 // with the next, and an odd run leaves `at` as the trail of the last pair.
+// Pages of nothing but Chinese make that run long, so it is skipped eight
+// bytes at a time while no byte below 0x80 is in sight.
 bool StartsCharacter(const unsigned char* boundary, const unsigned char* at) {
   const unsigned char* p = at;
+  while (p - boundary >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p - 8, sizeof word);
+    if ((~word & 0x8080808080808080ull) != 0) break;
+    p -= 8;
+  }
   while (p > boundary && IsLead(p[-1])) --p;
   return ((at - p) % 2) == 0;
 }
@@ -72,15 +85,15 @@ int Search(const Text& text, const Text& sought, std::size_t begin, std::size_t 
   int found = -1;
   const unsigned char* boundary = base + begin;  // a known character start
   while (boundary <= lastCandidate) {
-    // Jump to the next byte equal to the sought text's first byte, then make
-    // sure it starts a character before comparing the rest.
-    const unsigned char* at = NextFirstByte(boundary, lastCandidate, want[0], ignoreCase);
+    // Jump to the next byte-level candidate, then make sure it starts a
+    // character: a match on a trail byte does not count.
+    const unsigned char* at = NextCandidate(boundary, lastCandidate, want, n, ignoreCase);
     if (at == nullptr) break;
     if (!StartsCharacter(boundary, at)) {
       boundary = at + 1;  // `at` was a trail byte; the next character follows it
       continue;
     }
-    if (SameBytes(at, want, n, ignoreCase)) {
+    if (!ignoreCase || SameFoldedBytes(at, want, n)) {
       found = static_cast<int>(at - base) + 1;
       if (!reverse) return found;
     }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -73,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"trail_equals_first_byte", "\xD6\xD6\xD6\xD0", "\xD6\xD0", {}, false, 3},
         SearchCase{"odd_run_of_high_bytes", "a\xD6\xD6\xD0\xD0", "\xD6\xD0", {}, false, -1},
         SearchCase{"even_run_of_high_bytes", "a\xD6\xD6\xD6\xD0", "\xD6\xD0", {}, false, 4},
+        SearchCase{"long_odd_run", "a" + Text(17, '\xD6') + "\xD0", "\xD6\xD0", {}, false, 18},
+        SearchCase{"long_even_run", "a" + Text(16, '\xD6') + "\xD0x", "\xD6\xD0", {}, false, -1},
+        SearchCase{"long_run_from_start", Text(40, '\xD6') + "\xD0", "\xD6\xD0", 3, false, -1},
         // A start inside a character is taken as a character start.
         SearchCase{"start_on_trail_byte", "\xD6\xD0\xD0\xCE", "\xD0\xD0", 2, false, 2},
         // A lead byte without its second byte ends the scan; it can still be
@@ -120,10 +125,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Pages are tens of kilobytes of mixed text; the fast path must agree with a
 // plain walk over character boundaries everywhere.
-int WalkFind(const Text& text, const Text& sought, bool reverse) {
+int WalkFind(const Text& text, const Text& sought, std::size_t begin, std::size_t end,
+             bool ignoreCase, bool reverse) {
+  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
   int found = -1;
-  for (std::size_t i = 0; i + sought.size() <= text.size();) {
-    if (text.compare(i, sought.size(), sought) == 0) {
+  for (std::size_t i = begin; i + sought.size() <= end;) {
+    bool same = true;
+    for (std::size_t k = 0; k < sought.size() && same; ++k) {
+      same = ignoreCase ? fold(text[i + k]) == fold(sought[k]) : text[i + k] == sought[k];
+    }
+    if (same) {
       found = static_cast<int>(i) + 1;
       if (!reverse) return found;
     }
@@ -133,22 +144,37 @@ int WalkFind(const Text& text, const Text& sought, bool reverse) {
 }
 
 TEST(FindTextAgreement, MatchesCharacterWalkOnMixedPages) {
-  const std::vector<Text> pieces = {"<li>",     "中文"_gbk, "乗"_gbk, "\\",    "a",
-                                    "\xD6\xD6", "\xD0",     "\xD6",   "x\xD6", "</a>"};
-  const std::vector<Text> sought = {"\\",    "\xD6\xD0", "\xD0\xD6", "\xD6", "<li>中"_gbk,
-                                    "a</a>", "\xD6\xD6", "文乗"_gbk, "x"};
+  const std::vector<Text> pieces = {"<li>",     "中文"_gbk, "乗"_gbk, "\\", "a",   "\\\xD6",
+                                    "\xD6\xD6", "\xD0",     "\xD6",   "A",  "</a>"};
+  const std::vector<Text> sought = {"\\",         "\xD6\xD0", "\xD0\xD6", "\xD6",
+                                    "<li>中"_gbk, "a</a>",    "\xD6\xD6", "文乗"_gbk,
+                                    "a",          "<LI>",     "\\\xD6"};
   std::uint32_t seed = 7;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
     return (seed >> 16) & 0x7FFF;
   };
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 400; ++round) {
     Text text;
     const int parts = static_cast<int>(next() % 40);
     for (int i = 0; i < parts; ++i) text += pieces[next() % pieces.size()];
+    const int position = static_cast<int>(next() % (text.size() + 2));
+    const std::size_t begin = position > 1 ? position - 1 : 0;
+    const std::size_t end = position > 1 ? std::min<std::size_t>(position - 1, text.size()) : 0;
     for (const Text& s : sought) {
-      ASSERT_EQ(FindText(text, s), WalkFind(text, s, false)) << "round " << round;
-      ASSERT_EQ(FindTextReverse(text, s), WalkFind(text, s, true)) << "round " << round;
+      for (bool ignoreCase : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "round " << round << " position " << position
+                                        << " ignore case " << ignoreCase);
+        ASSERT_EQ(FindText(text, s, {}, ignoreCase),
+                  WalkFind(text, s, 0, text.size(), ignoreCase, false));
+        ASSERT_EQ(FindTextReverse(text, s, {}, ignoreCase),
+                  WalkFind(text, s, 0, text.size(), ignoreCase, true));
+        ASSERT_EQ(
+            FindText(text, s, position, ignoreCase),
+            begin >= text.size() ? -1 : WalkFind(text, s, begin, text.size(), ignoreCase, false));
+        ASSERT_EQ(FindTextReverse(text, s, position, ignoreCase),
+                  WalkFind(text, s, 0, end, ignoreCase, true));
+      }
     }
   }
 }
