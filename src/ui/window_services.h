@@ -57,5 +57,8 @@ using OpenUrlRecorder = std::function<void(const Text& target)>;
 void SetOpenUrlRecorder(OpenUrlRecorder recorder);
 // Processes pending events (posted closes included) without waiting.
 void ProcessPendingEvents();
+// Tests: unloads every window without running its handlers, puts the template
+// records back as the tables give them and forgets the exit routine.
+void ResetWindowsForTest();
 
 }  // namespace lirvo::ui

@@ -1,0 +1,31 @@
+#include "app/shell_handlers.h"
+
+#include "app/state.h"
+#include "services/files.h"
+#include "services/gbk.h"
+#include "ui/props.h"
+#include "ui/window_services.h"
+
+namespace lirvo::app {
+
+using namespace lirvo::literals;
+
+void MainCreated() {
+  State().responseDelay = 1;
+  ui::OpenWindow(ui::Window::Update, std::nullopt, false);
+}
+
+void MainDestroyed() {
+  DeleteFolder(ProgramFolder() + "\\缓存"_gbk);
+  ui::ReleaseRuntimeObjects();
+}
+
+// The text field follows the window's outer size.
+void ProgressResized() {
+  ui::SetWidth(ui::progress_win::编辑框1, ui::Width(ui::progress_win::窗口));
+  ui::SetHeight(ui::progress_win::编辑框1, ui::Height(ui::progress_win::窗口));
+}
+
+void ProgressDestroyed() {}
+
+}  // namespace lirvo::app

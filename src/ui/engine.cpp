@@ -1,0 +1,498 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFont>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <cstdlib>
+
+#include "ui/engine_qt.h"
+#include "ui/handlers_internal.h"
+#include "ui/jpeg_qt.h"
+
+// Resources of a static library must be pulled in by hand.
+static void InitPictures() {
+  Q_INIT_RESOURCE(pictures);
+}
+
+namespace lirvo::ui {
+
+namespace {
+
+constexpr QEvent::Type kCloseRequest = static_cast<QEvent::Type>(QEvent::User + 0x65);
+constexpr QEvent::Type kReap = static_cast<QEvent::Type>(QEvent::User + 0x66);
+constexpr QEvent::Type kItemChosen = static_cast<QEvent::Type>(QEvent::User + 0x67);
+
+// Posted messages of the engine: close requests, the deferred item-selected
+// event of combo boxes, and the reaping of destroyed windows.
+struct EngineEvent : QEvent {
+  EngineEvent(QEvent::Type type, UnitRef ref) : QEvent(type), ref(ref) {}
+  UnitRef ref;
+};
+
+class Relay : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (e->type() == kCloseRequest) {
+      const UnitRef ref = static_cast<EngineEvent*>(e)->ref;
+      Engine& engine = Engine::Get();
+      if (engine.Find(ref) == nullptr) return true;
+      engine.Raise(ref, event::kCloseRequested);
+      if (engine.Find(ref) != nullptr) engine.Destroy(ref.window);
+      return true;
+    }
+    if (e->type() == kItemChosen) {
+      Engine::Get().Raise(static_cast<EngineEvent*>(e)->ref, event::kItemSelected);
+      return true;
+    }
+    if (e->type() == kReap) {
+      Engine::Get().Reap();
+      return true;
+    }
+    return QObject::event(e);
+  }
+};
+
+// Raises got-focus and lost-focus events of one control.
+class FocusRelay : public QObject {
+ public:
+  FocusRelay(UnitRef ref, QObject* parent) : QObject(parent), m_ref(ref) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::FocusIn) Engine::Get().Raise(m_ref, event::kGotFocus);
+    if (e->type() == QEvent::FocusOut) Engine::Get().Raise(m_ref, event::kLostFocus);
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  UnitRef m_ref;
+};
+
+bool Binds(const UnitTemplate& unit, int number) {
+  for (const EventBinding& binding : unit.events) {
+    if (binding.event == number) return true;
+  }
+  return false;
+}
+
+void ApplyFont(QWidget* widget, int height) {
+  if (height == 0) return;
+  // The Song face of the templates; the height is the character height.
+  QFont font(QStringLiteral("AR PL UMing CN"));
+  font.setPixelSize(std::abs(height));
+  widget->setFont(font);
+}
+
+void ApplyBackground(QWidget* widget, const std::optional<Rgb>& colour) {
+  if (!colour) return;
+  QPalette palette = widget->palette();
+  const QColor c(colour->red, colour->green, colour->blue);
+  palette.setColor(QPalette::Base, c);
+  palette.setColor(QPalette::Window, c);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+void EnsureApplication() {
+  if (QApplication::instance() != nullptr) return;
+  static int argc = 1;
+  static char name[] = "lirvo";
+  static char* argv[] = {name, nullptr};
+  auto* app = new QApplication(argc, argv);  // lives as long as the process
+  app->setQuitOnLastWindowClosed(false);
+  InitPictures();
+}
+
+Engine& Engine::Get() {
+  static Engine engine;
+  return engine;
+}
+
+WindowTemplate& Engine::Record(Window window) {
+  auto& slot = m_records[static_cast<std::size_t>(window)];
+  if (!slot) slot = std::make_unique<WindowTemplate>(TemplateOf(window));
+  return *slot;
+}
+
+LiveWindow* Engine::Find(Window window) {
+  for (auto& live : m_windows) {
+    if (live->id == window) return live.get();
+  }
+  return nullptr;
+}
+
+LiveWindow* Engine::Find(const UnitRef& ref) {
+  LiveWindow* live = Find(ref.window);
+  return live != nullptr && live->serial == ref.serial ? live : nullptr;
+}
+
+void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* ownerWidget) {
+  const UnitTemplate& w = record.window();
+  auto* window = new WindowWidget(UnitRef{live.id, live.serial, 0}, record.attributes, ownerWidget);
+  live.widget = window;
+  live.units.assign(record.units.size(), nullptr);
+  live.units[0] = window;
+  window->setWindowTitle(ToQt(w.text));
+  window->setEnabled(!w.disabled);
+  if (record.attributes.backgroundPicture != nullptr) {
+    window->SetBackground(BuiltInPicture(record.attributes.backgroundPicture));
+  }
+
+  for (std::size_t i = 1; i < record.units.size(); ++i) {
+    const UnitTemplate& u = record.units[i];
+    const UnitRef ref{live.id, live.serial, static_cast<int>(i)};
+    QWidget* parent = window;
+    if (u.parent > 0 && static_cast<std::size_t>(u.parent) < i) {
+      if (auto* p = qobject_cast<QWidget*>(live.units[static_cast<std::size_t>(u.parent)])) {
+        parent = p;
+      }
+    }
+    Engine* engine = this;
+    QWidget* widget = nullptr;
+    switch (u.type) {
+      case UnitType::Window:
+        break;
+      case UnitType::Button: {
+        auto* button = new PictureButton(parent);
+        button->setText(ToQt(u.text));
+        if (u.picture != nullptr) button->SetPicture(BuiltInPicture(u.picture));
+        QObject::connect(button, &QAbstractButton::clicked, button,
+                         [engine, ref] { engine->Raise(ref, event::kClicked); });
+        widget = button;
+        break;
+      }
+      case UnitType::SuperBtn: {
+        auto* button = new QPushButton(parent);
+        button->setText(ToQt(u.text));
+        button->setToolTip(ToQt(u.tooltip));
+        button->setFlat(true);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { border: none; background: transparent; color: #1a3f8f; }"
+                           "QPushButton:hover { background: #dbe8ff; color: #c00000; }"
+                           "QPushButton:pressed { background: #b9d0f7; }"));
+        QObject::connect(button, &QAbstractButton::clicked, button,
+                         [engine, ref] { engine->Raise(ref, event::kClicked); });
+        widget = button;
+        break;
+      }
+      case UnitType::Label: {
+        auto* label = new QLabel(ToQt(u.text), parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        widget = label;
+        break;
+      }
+      case UnitType::TransLabel: {
+        auto* label = new TransLabelWidget(parent);
+        label->SetValue(u.text);
+        widget = label;
+        break;
+      }
+      case UnitType::EditBox: {
+        auto* edit = new EditWidget(parent);
+        edit->SetValue(u.text);
+        edit->setReadOnly(u.readOnly);
+        widget = edit;
+        break;
+      }
+      case UnitType::RichEdit: {
+        auto* rich = new RichEditWidget(parent);
+        rich->setReadOnly(u.readOnly);
+        rich->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        rich->setFrameShadow(u.sunken ? QFrame::Sunken : QFrame::Plain);
+        rich->SetValue(u.text);
+        widget = rich;
+        break;
+      }
+      case UnitType::CheckBox: {
+        auto* box = new QCheckBox(ToQt(u.text), parent);
+        box->setChecked(u.checked);
+        QObject::connect(box, &QAbstractButton::clicked, box,
+                         [engine, ref] { engine->Raise(ref, event::kClicked); });
+        widget = box;
+        break;
+      }
+      case UnitType::RadioBox: {
+        auto* radio = new QRadioButton(ToQt(u.text), parent);
+        // Buttons of a group are kept exclusive here, on user clicks only, so
+        // that the program can set one button without touching the others.
+        radio->setAutoExclusive(false);
+        radio->setChecked(u.checked);
+        QObject::connect(radio, &QAbstractButton::clicked, radio, [engine, ref, radio] {
+          {
+            const QSignalBlocker block(radio);
+            radio->setChecked(true);
+          }
+          if (QWidget* group = radio->parentWidget()) {
+            for (QRadioButton* other :
+                 group->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+              if (other == radio) continue;
+              const QSignalBlocker block(other);
+              other->setChecked(false);
+            }
+          }
+          engine->Raise(ref, event::kClicked);
+        });
+        widget = radio;
+        break;
+      }
+      case UnitType::ComboBox: {
+        auto* combo = new ComboWidget(parent, u.editable);
+        combo->SetItems(u.items);
+        combo->Select(u.selected);
+        if (u.editable) combo->SetEditText({});  // empty after loading
+        // The event is posted, so the handler runs after the list has closed.
+        QObject::connect(combo, &QComboBox::activated, combo, [this, ref](int) {
+          QCoreApplication::postEvent(m_relay, new EngineEvent(kItemChosen, ref));
+        });
+        widget = combo;
+        break;
+      }
+      case UnitType::ListBox: {
+        widget = new ListWidget(parent, u.sorted);
+        break;
+      }
+      case UnitType::FileBox: {
+        auto* box = new FileBoxWidget(parent);
+        box->SetFolder(u.text);
+        QObject::connect(box, &QListWidget::currentRowChanged, box, [engine, ref, box](int row) {
+          if (!box->Listing() && row >= 0) engine->Raise(ref, event::kSelectionChanged);
+        });
+        QObject::connect(box, &QListWidget::itemDoubleClicked, box,
+                         [engine, ref] { engine->Raise(ref, event::kDoubleClicked); });
+        widget = box;
+        break;
+      }
+      case UnitType::PicBox: {
+        auto* box = new PictureBoxWidget(parent);
+        widget = box;
+        break;
+      }
+      case UnitType::Timer: {
+        auto* timer = new TimerUnit(parent);
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [engine, ref] { engine->Raise(ref, event::kTick); });
+        timer->SetInterval(u.interval);
+        live.units[i] = timer;
+        continue;
+      }
+      case UnitType::HtmlViewer: {
+        widget = new BrowserWidget(parent);
+        break;
+      }
+    }
+    if (widget == nullptr) continue;
+    widget->setGeometry(u.left, u.top, u.width, u.height);
+    widget->setEnabled(!u.disabled);
+    widget->setFocusPolicy(u.tabStop ? widget->focusPolicy() : Qt::ClickFocus);
+    ApplyFont(widget, u.fontHeight);
+    ApplyBackground(widget, u.background);
+    if (Binds(u, event::kGotFocus) || Binds(u, event::kLostFocus)) {
+      widget->installEventFilter(new FocusRelay(ref, widget));
+    }
+    widget->hide();
+    live.units[i] = widget;
+  }
+}
+
+bool Engine::Open(Window id, std::optional<Window> owner, bool modal) {
+  EnsureApplication();
+  if (m_relay == nullptr) m_relay = new Relay;
+  LiveWindow* ownerLive = owner ? Find(*owner) : nullptr;
+  if (owner && ownerLive == nullptr) return false;
+  if (LiveWindow* loaded = Find(id)) return !loaded->closing;
+
+  WindowTemplate& record = Record(id);
+  auto owned = std::make_unique<LiveWindow>();
+  LiveWindow* live = owned.get();
+  live->id = id;
+  live->serial = ++m_serial;
+  live->owner = owner;
+  live->title = record.window().text;
+  live->taskbarButton = record.attributes.taskbarButton && !owner;
+  m_windows.push_back(std::move(owned));
+
+  // 1. The window and every control, hidden.
+  const bool visibleAtCreation = record.window().visible;
+  Build(*live, record, ownerLive != nullptr ? ownerLive->widget : nullptr);
+  WindowWidget* window = live->widget;
+  const UnitTemplate& w = record.window();
+  window->SetOuterSize(w.width, w.height);
+  if (record.attributes.centred) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    window->move(screen.x() + (screen.width() - w.width) / 2,
+                 screen.y() + (screen.height() - w.height) / 2);
+  } else {
+    window->move(w.left, w.top);
+  }
+  if (modal) window->setWindowModality(Qt::ApplicationModal);
+
+  // 2. Visible controls shown (they appear with the window).
+  for (std::size_t i = 1; i < record.units.size(); ++i) {
+    if (auto* widget = qobject_cast<QWidget*>(live->units[i])) {
+      if (record.units[i].visible) widget->setVisible(true);
+    }
+  }
+
+  // 3-5. Created, moved, resized, then the show; a window that a handler closed
+  // (or asked to close) ends the sequence quietly.
+  const UnitRef ref{id, live->serial, 0};
+  auto alive = [this, ref] {
+    LiveWindow* l = Find(ref);
+    return l != nullptr && !l->closing;
+  };
+  Raise(ref, event::kCreated);
+  if (!alive()) return true;
+  live->lastMoved = window->pos();
+  Raise(ref, event::kMoved);
+  if (!alive()) return true;
+  live->lastResized = window->frameGeometry().size();
+  Raise(ref, event::kResized);
+  if (!alive()) return true;
+  live->loading = false;
+  if (visibleAtCreation && !window->isVisible()) Show(*live);
+  return true;
+}
+
+void Engine::Show(LiveWindow& live) {
+  WindowWidget* window = live.widget;
+  window->show();
+  window->raise();
+  const int first = Record(live.id).attributes.defaultFocus;
+  if (first > 0 && window->focusWidget() == nullptr) {
+    if (auto* widget = qobject_cast<QWidget*>(live.units[static_cast<std::size_t>(first)])) {
+      if (widget->isVisible() && widget->isEnabled()) widget->setFocus(Qt::OtherFocusReason);
+    }
+  }
+}
+
+void Engine::RequestClose(Window window) {
+  LiveWindow* live = Find(window);
+  if (live == nullptr || live->closing) return;
+  live->closing = true;
+  QCoreApplication::postEvent(m_relay,
+                              new EngineEvent(kCloseRequest, UnitRef{window, live->serial, 0}));
+}
+
+void Engine::Destroy(Window window) {
+  LiveWindow* live = Find(window);
+  if (live == nullptr || live->destroying) return;
+  live->destroying = true;
+  live->closing = true;
+  const UnitRef ref{window, live->serial, 0};
+
+  // Owned windows go first, as the owner's destruction takes them along.
+  for (bool again = true; again;) {
+    again = false;
+    for (auto& other : m_windows) {
+      if (other->owner == window && !other->destroying) {
+        Destroy(other->id);
+        again = true;
+        break;
+      }
+    }
+  }
+
+  Raise(ref, event::kDestroyed);  // controls can still be read
+  live = Find(ref);
+  if (live != nullptr) Release(live);
+  if (m_windows.empty() && m_mainLoop != nullptr) m_mainLoop->exit(0);
+}
+
+// Takes a window out of the registry; its widgets wait in the graveyard until
+// no handler is running, since a handler of the window may still be on the stack.
+void Engine::Release(LiveWindow* live) {
+  for (QObject* unit : live->units) {
+    if (auto* timer = dynamic_cast<TimerUnit*>(unit)) timer->stop();
+  }
+  WindowWidget* widget = live->widget;
+  widget->hide();
+  m_graveyard.emplace_back(widget);
+  for (auto it = m_windows.begin(); it != m_windows.end(); ++it) {
+    if (it->get() == live) {
+      m_windows.erase(it);
+      break;
+    }
+  }
+  ScheduleReap();
+}
+
+void Engine::ScheduleReap() {
+  if (m_reapPosted || m_relay == nullptr) return;
+  m_reapPosted = true;
+  QCoreApplication::postEvent(m_relay, new QEvent(kReap), Qt::LowEventPriority);
+}
+
+void Engine::Reap() {
+  m_reapPosted = false;
+  if (m_depth > 0 || QApplication::activePopupWidget() != nullptr ||
+      QApplication::activeModalWidget() != nullptr) {
+    if (!m_graveyard.empty()) {
+      // Try again once the handlers on the stack have returned.
+      m_reapPosted = true;
+      QTimer::singleShot(50, m_relay, [this] { Reap(); });
+    }
+    return;
+  }
+  std::vector<QPointer<QWidget>> dead;
+  dead.swap(m_graveyard);
+  for (auto& widget : dead) delete widget.data();
+}
+
+void Engine::Raise(const UnitRef& ref, int number) {
+  LiveWindow* live = Find(ref);
+  if (live == nullptr) return;
+  const WindowTemplate& record = Record(ref.window);
+  if (ref.index < 0 || static_cast<std::size_t>(ref.index) >= record.units.size()) return;
+  HandlerRoutine routine = nullptr;
+  for (const EventBinding& binding : record.units[static_cast<std::size_t>(ref.index)].events) {
+    if (binding.event == number) routine = BoundRoutine(binding.handler);
+  }
+  if (routine == nullptr) return;
+  ++m_depth;
+  routine();
+  --m_depth;
+}
+
+void Engine::OnMoved(const UnitRef& ref) {
+  LiveWindow* live = Find(ref);
+  if (live == nullptr || live->loading || live->destroying) return;
+  const QPoint now = live->widget->pos();
+  if (now == live->lastMoved) return;
+  live->lastMoved = now;
+  Raise(ref, event::kMoved);
+}
+
+void Engine::OnResized(const UnitRef& ref) {
+  LiveWindow* live = Find(ref);
+  if (live == nullptr || live->loading || live->destroying) return;
+  const QSize now = live->widget->frameGeometry().size();
+  if (now == live->lastResized) return;
+  live->lastResized = now;
+  Raise(ref, event::kResized);
+}
+
+int Engine::RunLoop() {
+  EnsureApplication();
+  if (!m_windows.empty()) {
+    QEventLoop loop;
+    m_mainLoop = &loop;
+    loop.exec();
+    m_mainLoop = nullptr;
+  }
+  Reap();
+  return 0;
+}
+
+void Engine::Reset() {
+  while (!m_windows.empty()) Release(m_windows.back().get());
+  Reap();
+  for (auto& record : m_records) record.reset();
+}
+
+}  // namespace lirvo::ui

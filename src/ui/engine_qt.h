@@ -1,0 +1,80 @@
+#pragma once
+// The window engine: loaded windows, their live units, event dispatch and the
+// persistent template records. Internal; the program logic reaches it through
+// props.h and window_services.h.
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "ui/template.h"
+#include "ui/widgets_qt.h"
+
+class QEventLoop;
+
+namespace lirvo::ui {
+
+struct LiveWindow {
+  Window id = Window::Main;
+  std::uint64_t serial = 0;
+  std::optional<Window> owner;
+  WindowWidget* widget = nullptr;
+  std::vector<QObject*> units;  // units[0] is the widget; a timer is a QTimer
+  Text title;                   // stored as written, so it reads back byte for byte
+  bool taskbarButton = true;
+  bool loading = true;
+  bool closing = false;  // a close request is on its way
+  bool destroying = false;
+  QPoint lastMoved{-100000, -100000};
+  QSize lastResized{-1, -1};
+};
+
+class Engine {
+ public:
+  static Engine& Get();
+
+  // The template record of a window: made from its table on first use, kept
+  // for the whole process; common properties written by the program land here.
+  WindowTemplate& Record(Window window);
+  LiveWindow* Find(Window window);
+  LiveWindow* Find(const UnitRef& ref);
+  bool Open(Window window, std::optional<Window> owner, bool modal);
+  void Show(LiveWindow& live);       // shows it and gives the first focus
+  void RequestClose(Window window);  // posted
+  void Destroy(Window window);
+  void Raise(const UnitRef& ref, int event);
+  void OnMoved(const UnitRef& ref);
+  void OnResized(const UnitRef& ref);
+  bool AnyLoaded() const { return !m_windows.empty(); }
+  int HandlerDepth() const { return m_depth; }
+
+  int RunLoop();
+  // Deletes the widgets of destroyed windows once no handler is on the stack.
+  void Reap();
+  // Tests: closes every window without running handlers, forgets the records.
+  void Reset();
+
+ private:
+  Engine() = default;
+  void Build(LiveWindow& live, const WindowTemplate& record, QWidget* ownerWidget);
+  void Release(LiveWindow* live);
+  void ScheduleReap();
+
+  std::array<std::unique_ptr<WindowTemplate>, 6> m_records;
+  std::vector<std::unique_ptr<LiveWindow>> m_windows;
+  std::vector<QPointer<QWidget>> m_graveyard;
+  std::uint64_t m_serial = 0;
+  int m_depth = 0;
+  bool m_reapPosted = false;
+  QEventLoop* m_mainLoop = nullptr;
+  QObject* m_relay = nullptr;
+};
+
+// Makes sure the application object exists.
+void EnsureApplication();
+
+}  // namespace lirvo::ui

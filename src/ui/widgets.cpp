@@ -1,0 +1,451 @@
+#include <QCloseEvent>
+#include <QCollator>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <filesystem>
+
+#include "services/files.h"
+#include "services/gbk.h"
+#include "services/native_path.h"
+#include "ui/engine_qt.h"
+#include "ui/jpeg_qt.h"
+#include "ui/widgets_qt.h"
+#include "ui/window_services.h"
+
+namespace lirvo::ui {
+
+QString ToQt(const Text& gbk) {
+  const std::string utf8 = GbkToUtf8(gbk);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+Text FromQt(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return Utf8ToGbk(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+namespace {
+
+// The system's text order for names: Chinese collation, case ignored.
+const QCollator& NameCollator() {
+  static const QCollator collator = [] {
+    QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
+    c.setCaseSensitivity(Qt::CaseInsensitive);
+    return c;
+  }();
+  return collator;
+}
+
+bool SameIgnoringCase(const QString& a, const QString& b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// True when the last character of a GBK path is a separator; a trail byte of
+// 0x5C inside a two-byte character does not count.
+bool EndsWithSeparator(const Text& path) {
+  std::size_t pos = 0;
+  std::size_t last = std::string::npos;
+  while (pos < path.size()) {
+    last = pos;
+    pos += std::max<std::size_t>(1, GbkCharLength(path, pos));
+  }
+  return last != std::string::npos && pos - last == 1 && IsPathSeparator(path[last]);
+}
+
+}  // namespace
+
+// ---- Window ------------------------------------------------------------------
+
+WindowWidget::WindowWidget(UnitRef ref, const WindowAttributes& attributes, QWidget* owner)
+    : QWidget(owner), m_ref(ref), m_attributes(attributes) {
+  Qt::WindowFlags flags = Qt::Window;
+  if (attributes.border != Border::Default || !attributes.systemMenu) {
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (attributes.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (attributes.systemMenu && attributes.minimizeButton) flags |= Qt::WindowMinimizeButtonHint;
+    if (attributes.systemMenu && attributes.maximizeButton) flags |= Qt::WindowMaximizeButtonHint;
+  }
+  if (attributes.topmost) flags |= Qt::WindowStaysOnTopHint;
+  setWindowFlags(flags);
+}
+
+QSize WindowWidget::FrameExtra() const {
+  if (!isVisible()) return m_assumedFrame;
+  const QRect frame = frameGeometry();
+  return {frame.width() - width(), frame.height() - height()};
+}
+
+void WindowWidget::SetOuterSize(int width, int height) {
+  m_outer = QSize(width, height);
+  const QSize extra = FrameExtra();
+  m_assumedFrame = extra;
+  const QSize client(std::max(0, width - extra.width()), std::max(0, height - extra.height()));
+  if (m_attributes.border == Border::Fixed) {
+    setFixedSize(client);
+  } else {
+    resize(client);
+  }
+}
+
+void WindowWidget::SetBackground(const QImage& tile) {
+  if (tile.isNull()) return;
+  QPalette palette = this->palette();
+  palette.setBrush(QPalette::Window, QBrush(QPixmap::fromImage(tile)));
+  setPalette(palette);
+  setAutoFillBackground(true);
+}
+
+// Where the window manager adds a frame, the client area shrinks so that the
+// outer rectangle keeps the size the template (or the program) gave it.
+void WindowWidget::FollowFrame() {
+  if (!isVisible() || m_outer.isEmpty()) return;
+  const QRect frame = frameGeometry();
+  const QSize extra(frame.width() - width(), frame.height() - height());
+  if (extra == m_assumedFrame) return;
+  SetOuterSize(m_outer.width(), m_outer.height());
+}
+
+bool WindowWidget::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show) FollowFrame();
+  return QWidget::event(e);
+}
+
+void WindowWidget::closeEvent(QCloseEvent* e) {
+  // The engine alone destroys windows; a close box or the window manager's
+  // close only asks, and a window without system menu refuses.
+  e->ignore();
+  if (e->spontaneous() && m_attributes.systemMenu) Engine::Get().RequestClose(m_ref.window);
+}
+
+void WindowWidget::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && m_attributes.escCloses) {
+    e->accept();
+    Engine::Get().RequestClose(m_ref.window);
+    return;
+  }
+  QWidget::keyPressEvent(e);
+}
+
+void WindowWidget::moveEvent(QMoveEvent* e) {
+  QWidget::moveEvent(e);
+  Engine::Get().OnMoved(m_ref);
+}
+
+void WindowWidget::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  if (isVisible()) {
+    const QRect frame = frameGeometry();
+    if (QSize(frame.width() - width(), frame.height() - height()) == m_assumedFrame) {
+      m_outer = frame.size();  // the user resized it
+    }
+  }
+  Engine::Get().OnResized(m_ref);
+}
+
+void WindowWidget::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  FollowFrame();
+}
+
+// ---- Edit box ----------------------------------------------------------------
+
+EditWidget::EditWidget(QWidget* parent) : QLineEdit(parent) {
+  connect(this, &QLineEdit::textEdited, this,
+          [this](const QString& text) { m_value = FromQt(text); });
+}
+
+void EditWidget::SetValue(const Text& text) {
+  m_value = text;
+  const QSignalBlocker block(this);
+  setText(ToQt(text));
+  setCursorPosition(0);
+}
+
+// ---- Rich edit box -----------------------------------------------------------
+
+RichEditWidget::RichEditWidget(QWidget* parent) : QPlainTextEdit(parent) {
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (!m_writing) m_typed = true;
+  });
+}
+
+Text RichEditWidget::Value() const {
+  if (!m_typed) return m_value;
+  QString text = toPlainText();
+  text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+  return FromQt(text);
+}
+
+void RichEditWidget::SetValue(const Text& text) {
+  m_value = text;
+  m_typed = false;
+  m_stale = true;
+  if (isVisible()) Refresh();
+}
+
+void RichEditWidget::showEvent(QShowEvent* e) {
+  if (m_stale) Refresh();
+  QPlainTextEdit::showEvent(e);
+}
+
+void RichEditWidget::Refresh() {
+  m_stale = false;
+  QString shown = ToQt(m_value);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  m_writing = true;
+  setPlainText(shown);
+  m_writing = false;
+}
+
+// ---- Combo box ---------------------------------------------------------------
+
+ComboWidget::ComboWidget(QWidget* parent, bool editable) : QComboBox(parent), m_editable(editable) {
+  setEditable(editable);
+  if (editable) {
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_editText = FromQt(text); });
+  }
+  // A choice from the list puts the item's text into the edit field.
+  connect(this, &QComboBox::activated, this, [this](int index) {
+    if (m_editable && index >= 0 && index < static_cast<int>(m_items.size())) {
+      m_editText = m_items[static_cast<std::size_t>(index)];
+    }
+  });
+}
+
+void ComboWidget::SetItems(const std::vector<Text>& items) {
+  const QSignalBlocker block(this);
+  m_items = items;
+  clear();
+  for (const Text& item : items) addItem(ToQt(item));
+  setCurrentIndex(-1);
+  if (m_editable) SetEditText({});
+}
+
+void ComboWidget::Select(int index) {
+  const int count = static_cast<int>(m_items.size());
+  if (index > count - 1) index = count - 1;
+  if (index < -1) index = -1;
+  const QSignalBlocker block(this);
+  setCurrentIndex(index);
+  if (m_editable) SetEditText(index >= 0 ? m_items[static_cast<std::size_t>(index)] : Text());
+}
+
+Text ComboWidget::EditText() const {
+  if (m_editable) return m_editText;
+  const int index = currentIndex();
+  if (index < 0 || index >= static_cast<int>(m_items.size())) return {};
+  return m_items[static_cast<std::size_t>(index)];
+}
+
+void ComboWidget::SetEditText(const Text& text) {
+  m_editText = text;
+  if (m_editable) {
+    const QSignalBlocker block(this);
+    lineEdit()->setText(ToQt(text));
+  }
+}
+
+// ---- List box ----------------------------------------------------------------
+
+ListWidget::ListWidget(QWidget* parent, bool sorted) : QListWidget(parent), m_sorted(sorted) {}
+
+Text ListWidget::ItemText(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  return m_items[static_cast<std::size_t>(index)].text;
+}
+
+int ListWidget::Add(const Text& text, int data) {
+  int position = Count();
+  if (m_sorted) {
+    const QString shown = ToQt(text);
+    position = 0;
+    while (position < Count() && NameCollator().compare(item(position)->text(), shown) <= 0) {
+      ++position;
+    }
+  }
+  const QSignalBlocker block(this);
+  insertItem(position, ToQt(text));
+  m_items.insert(m_items.begin() + position, Item{text, data});
+  return position;
+}
+
+void ListWidget::Clear() {
+  const QSignalBlocker block(this);
+  clear();
+  m_items.clear();
+}
+
+// ---- File box ----------------------------------------------------------------
+
+FileBoxWidget::FileBoxWidget(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+Text FileBoxWidget::SelectedName() const {
+  const int row = currentRow();
+  if (row < 0 || row >= static_cast<int>(m_names.size())) return {};
+  const QListWidgetItem* current = item(row);
+  if (current == nullptr || !current->isSelected()) return {};
+  return m_names[static_cast<std::size_t>(row)];
+}
+
+void FileBoxWidget::SetFolder(const Text& folder) {
+  const QString previous = ToQt(SelectedName());
+  m_listing = true;
+  const QSignalBlocker block(this);
+  clear();
+  m_names.clear();
+
+  m_folder = folder;
+  if (m_folder.empty()) {
+    std::error_code error;
+    m_folder = Utf8ToGbk(std::filesystem::current_path(error).string());
+  }
+
+  // Files only; names beginning with "." are hidden files and stay out.
+  std::vector<std::pair<QString, Text>> entries;
+  const Text pattern = m_folder + (EndsWithSeparator(m_folder) ? "" : "\\") + "*.*";
+  int state = 0;
+  for (Text name = FindFile(pattern, 0, 1, state); !name.empty();
+       name = FindFile({}, 0, 1, state)) {
+    if (name[0] == '.') continue;
+    QString shown = ToQt(name);
+    bool known = false;
+    for (const auto& entry : entries) known = known || SameIgnoringCase(entry.first, shown);
+    if (!known) entries.emplace_back(std::move(shown), name);
+  }
+  FindFileClose(state);
+  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    return NameCollator().compare(a.first, b.first) < 0;
+  });
+
+  for (auto& [shown, name] : entries) {
+    addItem(shown);
+    m_names.push_back(name);
+  }
+  setCurrentRow(-1);
+  if (!previous.isEmpty()) {
+    for (int row = 0; row < count(); ++row) {
+      if (SameIgnoringCase(item(row)->text(), previous)) {
+        setCurrentRow(row);
+        break;
+      }
+    }
+  }
+  m_listing = false;
+}
+
+// ---- Picture box -------------------------------------------------------------
+
+PictureBoxWidget::PictureBoxWidget(QWidget* parent) : QWidget(parent) {}
+
+void PictureBoxWidget::SetPicture(const Bytes& bytes) {
+  m_bytes = bytes;
+  m_image = DecodeJpeg(bytes);
+  update();
+}
+
+void PictureBoxWidget::paintEvent(QPaintEvent*) {
+  if (m_image.isNull()) return;
+  QSize size = m_image.size();
+  if (size.width() > width() || size.height() > height()) {
+    size.scale(this->size(), Qt::KeepAspectRatio);
+  }
+  const QRect target((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
+                     size.height());
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(target, m_image);
+}
+
+// ---- Picture button ----------------------------------------------------------
+
+PictureButton::PictureButton(QWidget* parent) : QPushButton(parent) {}
+
+void PictureButton::SetPicture(const QImage& image) {
+  m_image = image;
+  update();
+}
+
+void PictureButton::paintEvent(QPaintEvent* e) {
+  if (m_image.isNull()) {
+    QPushButton::paintEvent(e);
+    return;
+  }
+  QPainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  option.text.clear();
+  style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
+  const QRect inner = rect().adjusted(2, 2, -2, -2);
+  QSize size = m_image.size();
+  if (size.width() > inner.width() || size.height() > inner.height()) {
+    size.scale(inner.size(), Qt::KeepAspectRatio);
+  }
+  const QRect target(inner.x() + (inner.width() - size.width()) / 2,
+                     inner.y() + (inner.height() - size.height()) / 2, size.width(), size.height());
+  painter.drawImage(target, m_image);
+  painter.setPen(isEnabled() ? Qt::black : Qt::gray);
+  painter.drawText(rect(), Qt::AlignCenter, text());
+}
+
+// ---- Transparent label -------------------------------------------------------
+
+TransLabelWidget::TransLabelWidget(QWidget* parent) : QLabel(parent) {
+  setAttribute(Qt::WA_TranslucentBackground);
+  setAutoFillBackground(false);
+  setWordWrap(true);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setTextFormat(Qt::PlainText);
+}
+
+void TransLabelWidget::SetValue(const Text& text) {
+  m_value = text;
+  QString shown = ToQt(text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  setText(shown);
+}
+
+// ---- Browser box, timer -------------------------------------------------------
+
+void BrowserWidget::SetUrl(const Text& url) {
+  m_url = url;
+  if (!url.empty()) OpenUrl(url);
+}
+
+void TimerUnit::SetInterval(int milliseconds) {
+  if (milliseconds < 0) milliseconds = 0;
+  if (milliseconds == m_interval) return;
+  m_interval = milliseconds;
+  stop();
+  if (milliseconds > 0) start(milliseconds);
+}
+
+// ---- Captions ----------------------------------------------------------------
+
+Text CaptionOf(const QWidget* widget) {
+  if (auto* label = dynamic_cast<const TransLabelWidget*>(widget)) return label->Value();
+  if (auto* button = dynamic_cast<const QAbstractButton*>(widget)) return FromQt(button->text());
+  if (auto* label = dynamic_cast<const QLabel*>(widget)) return FromQt(label->text());
+  return {};
+}
+
+void SetCaptionOf(QWidget* widget, const Text& caption) {
+  if (auto* label = dynamic_cast<TransLabelWidget*>(widget)) {
+    label->SetValue(caption);
+  } else if (auto* button = dynamic_cast<QAbstractButton*>(widget)) {
+    button->setText(ToQt(caption));
+  } else if (auto* label = dynamic_cast<QLabel*>(widget)) {
+    label->setText(ToQt(caption));
+  }
+}
+
+}  // namespace lirvo::ui
