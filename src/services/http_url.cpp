@@ -94,7 +94,7 @@ void SplitPathAndQuery(std::string_view rest, HttpUrl& url) {
   url.query =
       question == std::string_view::npos ? std::string() : std::string(rest.substr(question));
   url.path = RemoveDotSegments(path);
-  if (url.path.empty() || url.path.front() != '/') url.path.insert(0, "/");
+  if (url.path.empty() || url.path.front() != '/') url.path = "/" + url.path;
 }
 
 }  // namespace

@@ -408,7 +408,7 @@ TEST_F(HttpTest, OneClientServesManyCalls) {
     return RawScript().Send(HttpResponse(200, request.target));
   });
   for (int i = 0; i < 50; ++i) {
-    const std::string target = "/" + std::to_string(i) + ".html";
+    const std::string target = std::string("/").append(std::to_string(i)).append(".html");
     ASSERT_EQ(HttpGet(server.Url(target)), target);
   }
   EXPECT_EQ(server.ConnectionCount(), 50);
