@@ -185,6 +185,16 @@ TEST_F(HttpTest, EmptyBodiesGiveTheEmptyByteSet) {
   }
 }
 
+TEST_F(HttpTest, InterimAnswerIsSkipped) {
+  RawServer server(RawScript().Send("HTTP/1.1 100 Continue\r\nContent-Length: 5000\r\n\r\n" +
+                                    HttpResponse(200, "final")));
+  SetHttpLimitsForTest(Limits(2, 1000));
+  const HttpResult result = HttpFetch(server.Url("/"));
+  EXPECT_EQ(result.body, "final");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_TRUE(result.complete);
+}
+
 TEST_F(HttpTest, BodyCutShortKeepsWhatArrived) {
   const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n";
   RawServer server(RawScript().Send(head).Send(std::string(40, 'x')));
