@@ -1,0 +1,506 @@
+// Whole collection runs in-process, off-screen, against the demo site.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/folder_tree.h"
+#include "app/register.h"
+#include "app/state.h"
+#include "collect/cuts.h"
+#include "collect/register.h"
+#include "demo_site.h"
+#include "library/register.h"
+#include "lirvo/hosts.h"
+#include "services/files.h"
+#include "services/gbk.h"
+#include "services/http.h"
+#include "services/native_path.h"
+#include "services/profile.h"
+#include "support/raw_server.h"
+#include "support/temp_folder.h"
+#include "ui/handlers.h"
+#include "ui/handlers_internal.h"
+#include "ui/ids.h"
+#include "ui/props.h"
+#include "ui/window_services.h"
+
+namespace lirvo {
+namespace {
+
+using namespace lirvo::literals;
+namespace fs = std::filesystem;
+namespace mw = ui::main_win;
+namespace bw = ui::browse_win;
+using demo::Entry;
+using demo::Host;
+
+struct Choice {
+  bool completed = true;
+  int category = 0;
+  Text pages = "1";
+  bool overwrite = true;  // 选择框1, ongoing runs only
+};
+
+struct Message {
+  Text text;
+  int style = 0;
+};
+
+// The user's click on a control, as the window engine runs it.
+void Click(ui::Handler id) {
+  if (ui::HandlerRoutine routine = ui::BoundRoutine(id)) routine();
+}
+
+Text ReadAll(const Text& path) {
+  return ReadFile(path);
+}
+
+Text KilobytesOf(std::size_t bytes) {
+  return std::to_string(std::llround(static_cast<double>(bytes) / 1000.0));
+}
+
+// Every file under a folder, as paths relative to it (UTF-8).
+std::set<std::string> FilesUnder(const std::string& root) {
+  std::set<std::string> files;
+  for (const auto& item : fs::recursive_directory_iterator(root))
+    if (!item.is_directory()) files.insert(fs::relative(item.path(), root).string());
+  return files;
+}
+
+class CollectRun : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ui::Initialize(); }
+
+  void SetUp() override {
+    for (int& port : m_options.ports) port = 0;
+    m_folder = std::make_unique<test::TempFolder>();
+    StartProcess();
+  }
+
+  void TearDown() override {
+    ui::ResetWindowsForTest();
+    ui::ClearHandlers();
+    ui::SetMessageBoxAnswerer(nullptr);
+    ClearHostMappingsForTest();
+    m_site.reset();
+    m_folder.reset();
+  }
+
+  // What a fresh program start does, minus the update check.
+  void StartProcess() {
+    ui::ResetWindowsForTest();
+    ui::ClearHandlers();
+    app::RegisterHandlers();
+    collect::RegisterHandlers();
+    library::RegisterHandlers();
+    // Closing the browse window ends the program; the tests close it themselves.
+    ui::RegisterHandler(ui::Handler::BrowseDestroyed, nullptr);
+    app::State() = app::CollectionState{};
+    m_messages.clear();
+    ui::SetMessageBoxAnswerer([this](const Text& message, int style, const Text&) {
+      m_messages.push_back({message, style});
+      if (m_atSummary) m_atSummary();
+      return m_answer;
+    });
+    ASSERT_TRUE(ui::OpenWindow(ui::Window::Main));
+    ui::ProcessPendingEvents();
+  }
+
+  demo::DemoSite& Site() {
+    if (!m_site) {
+      m_site = std::make_unique<demo::DemoSite>(m_options);
+      EXPECT_TRUE(m_site->Start());
+      m_site->MapHostsForTest();
+    }
+    return *m_site;
+  }
+
+  const demo::Category& Category(const Choice& c) {
+    const demo::Category* category = Site().Find(c.completed, c.category);
+    EXPECT_NE(category, nullptr);
+    return *category;
+  }
+
+  // Chooses on the main window as a user would, then clicks 采集.
+  void Run(const Choice& c) {
+    Site();
+    ui::SetEditText(mw::编辑框1, c.pages);
+    if (c.completed) {
+      ui::SetChecked(mw::单选框1, true);
+      ui::SetChecked(mw::单选框2, false);
+      Click(ui::Handler::MainCompletedChosen);
+      ui::SetComboIndex(mw::完本类, c.category);
+      Click(ui::Handler::MainCompletedSelected);
+    } else {
+      ui::SetChecked(mw::单选框2, true);
+      ui::SetChecked(mw::单选框1, false);
+      ui::SetComboIndex(mw::连载类, c.category);
+      Click(ui::Handler::MainOngoingSelected);
+      Click(ui::Handler::MainOngoingChosen);
+      ui::SetChecked(mw::选择框1, c.overwrite);
+    }
+    Click(ui::Handler::MainCollectClicked);
+    ui::ProcessPendingEvents();
+  }
+
+  Text PF(const Text& relative) const { return m_folder->Path(relative); }
+  Text Kind(const Choice& c) {
+    return (c.completed ? "完本\\"_gbk : "连载中\\"_gbk) + Category(c).name;
+  }
+  Text Archive(const Choice& c, const Text& title) {
+    return PF("小说\\"_gbk + Kind(c) + "\\" + title + ".rar");
+  }
+  Text Cover(const Text& title) const { return PF("小说\\jpg\\"_gbk + title + ".jpg"); }
+  Text Index() const { return PF("小说\\ini\\小说.ini"_gbk); }
+  Text RecordFolder(const Choice& c) { return PF("小说\\ini\\"_gbk + Kind(c) + "\\"); }
+
+  static std::string ArchivePath(const Entry& e) { return "/down/2011/" + e.serial + ".rar"; }
+  static std::string CoverPath(const Entry& e) { return "/dianzishu/UploadPic/" + e.coverPath; }
+  static std::string PagePath(const Entry& e) { return "/txt/" + e.serial + "txt.html"; }
+
+  Text SummaryOf(int total, int existing, int fresh) {
+    return "采集完成，共采集"_gbk + std::to_string(total) + "篇小说，其中已存在"_gbk +
+           std::to_string(existing) + "篇小说，本次成功采集"_gbk + std::to_string(fresh) +
+           "篇小说！是否查看文件？"_gbk;
+  }
+
+  // The record step's files and index line for one entry.
+  void ExpectRecorded(const Choice& c, const Entry& e) {
+    SCOPED_TRACE(GbkToUtf8(e.title));
+    EXPECT_EQ(ReadAll(RecordFolder(c) + e.title + "简介.ini"_gbk), e.introduction);
+    EXPECT_EQ(ReadProfile(RecordFolder(c) + e.title + ".ini", e.title, "作者"_gbk), e.author);
+    EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, e.title), Archive(c, e.title));
+  }
+
+  void ExpectNoTemporaryFiles() {
+    for (const std::string& file : FilesUnder(m_folder->NativePath()))
+      EXPECT_EQ(fs::path(file).filename().string().rfind('.', 0), std::string::npos) << file;
+  }
+
+  demo::SiteOptions m_options;
+  std::unique_ptr<test::TempFolder> m_folder;
+  std::unique_ptr<demo::DemoSite> m_site;
+  std::vector<Message> m_messages;
+  std::function<void()> m_atSummary;
+  int m_answer = 0;
+};
+
+// --- A plain category, three pages, then a second run ---------------------
+TEST_F(CollectRun, ThreePagesCollectSixtyNovelsThenASecondRunFindsThemAll) {
+  const Choice c{true, 0, "3"};
+  const demo::Category& category = Category(c);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 3);
+  ASSERT_EQ(entries.size(), 60u);
+  // An older index line for the first title is overwritten.
+  CreateFolder(PF("小说"_gbk));
+  CreateFolder(PF("小说\\ini"_gbk));
+  WriteProfile(Index(), "小说"_gbk, entries[0].title, "old");
+
+  Text progress;
+  bool mainVisible = true;
+  m_atSummary = [&] {
+    progress = ui::Content(ui::progress_win::编辑框1);
+    mainVisible = ui::Visible(mw::窗口);
+    EXPECT_TRUE(ui::Visible(ui::progress_win::窗口));
+    for (int n = 1; n <= 3; ++n) {
+      EXPECT_EQ(ReadAll(PF("缓存\\"_gbk + category.name + "\\" + std::to_string(n) + ".html")),
+                Site().ListingPage(category, n));
+    }
+    EXPECT_EQ(FileSize(PF("缓存\\"_gbk + category.name + "\\4.html")), -1);
+    for (const Entry& e : entries)
+      EXPECT_EQ(ReadAll(PF("缓存\\"_gbk + e.title + "下载页.html"_gbk)), Site().DownloadPage(e));
+  };
+  Run(c);
+
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(60, 0, 60));
+  EXPECT_EQ(m_messages[0].style, 33);
+  EXPECT_FALSE(mainVisible);
+  const Entry& last = entries.back();
+  EXPECT_EQ(progress, "标题："_gbk + last.title + " \r\n" + "作者："_gbk + last.author + "\r\n" +
+                          "压缩文件大小："_gbk + KilobytesOf(last.archiveSize) + "KB\r\n" +
+                          "简介："_gbk + last.introduction + "\r\n\r\n" + std::string(15, ' ') +
+                          "共采集60篇小说，其中已存在0篇小说，本次成功采集60篇小说！  "
+                          "正在采集已完结的玄幻小说..."_gbk);
+
+  for (const Entry& e : entries) {
+    ExpectRecorded(c, e);
+    EXPECT_EQ(ReadAll(Archive(c, e.title)), Site().Archive(e));
+    EXPECT_EQ(ReadAll(Cover(e.title)), Site().Cover(e));
+    EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(e)), 1);
+    EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(e)), 1);
+    EXPECT_EQ(Site().RequestCount(Host::Text, PagePath(e)), 1);
+  }
+  EXPECT_EQ(Site().Requests(Host::Main).size(), 3u);
+  ExpectNoTemporaryFiles();
+
+  // OK hands over to the browse window on the collected category.
+  EXPECT_TRUE(ui::IsLoaded(ui::Window::Browse));
+  EXPECT_FALSE(ui::IsLoaded(ui::Window::Main));
+  EXPECT_FALSE(ui::IsLoaded(ui::Window::Progress));
+  EXPECT_FALSE(ui::IsLoaded(ui::Window::CollectPage));
+  EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), PF("小说\\完本\\玄幻小说"_gbk));
+  EXPECT_TRUE(ui::Checked(bw::单选框1));
+  EXPECT_FALSE(ui::Checked(bw::单选框2));
+  EXPECT_TRUE(ui::Visible(bw::完本类));
+  EXPECT_FALSE(ui::Visible(bw::连载类));
+  EXPECT_FALSE(fs::exists(fs::path(m_folder->NativePath()) / "缓存"));
+
+  // A second program run finds every archive; the records are written again.
+  DeleteFile(RecordFolder(c) + entries[5].title + "简介.ini"_gbk);
+  m_atSummary = nullptr;
+  StartProcess();
+  Site().ClearRequests();
+  Run(c);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(60, 60, 0));
+  EXPECT_TRUE(Site().Requests(Host::Download).empty());
+  EXPECT_TRUE(Site().Requests(Host::Image).empty());
+  EXPECT_TRUE(Site().Requests(Host::Text).empty());
+  for (const Entry& e : entries) ExpectRecorded(c, e);
+}
+
+// --- Thresholds and the page bound ----------------------------------------
+TEST_F(CollectRun, ArchiveAndCoverThresholds) {
+  const Choice c{true, 1, "1"};
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
+  ASSERT_GE(entries.size(), 4u);
+  app::CreateFolderTree();  // needs the main window's lists
+  WriteFile(Archive(c, entries[0].title), std::string(30000, 'a'));  // fetched again
+  WriteFile(Archive(c, entries[1].title), std::string(30001, 'b'));  // present
+  WriteFile(Cover(entries[2].title), std::string(2001, 'c'));        // present
+  WriteFile(Cover(entries[3].title), std::string(2000, 'd'));        // fetched again
+  Run(c);
+
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 1, n - 1));
+  EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), Site().Archive(entries[0]));
+  EXPECT_EQ(ReadAll(Archive(c, entries[1].title)), std::string(30001, 'b'));
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(entries[1])), 0);
+  EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(entries[1])), 0);
+  ExpectRecorded(c, entries[1]);
+  EXPECT_EQ(ReadAll(Cover(entries[2].title)), std::string(2001, 'c'));
+  EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(entries[2])), 0);
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(entries[2])), 1);
+  EXPECT_EQ(ReadAll(Cover(entries[3].title)), Site().Cover(entries[3]));
+}
+
+TEST_F(CollectRun, PageLoopIsBoundedByThePageCountNotByThePagesFetched) {
+  const Choice c{true, 2, "5"};
+  Run(c);
+  // Pages 1 to 3 are full, page 4 is short and ends the fetch.
+  EXPECT_EQ(Site().Requests(Host::Main).size(), 4u);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(60, 0, 60));
+}
+
+TEST_F(CollectRun, PageCountZeroFetchesNothing) {
+  Run(Choice{true, 0, "0"});
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(0, 0, 0));
+  EXPECT_TRUE(Site().Requests(Host::Main).empty());
+}
+
+TEST_F(CollectRun, GuardRefusesARunWithoutCategory) {
+  ui::SetComboIndex(mw::完本类, -1);
+  Click(ui::Handler::MainCollectClicked);
+  ui::ProcessPendingEvents();
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, "小说种类还未选择"_gbk);
+  EXPECT_EQ(m_messages[0].style, 0);
+  EXPECT_TRUE(ui::Visible(mw::窗口));
+  EXPECT_FALSE(ui::IsLoaded(ui::Window::Progress));
+  // The folder tree is made before the guard.
+  EXPECT_TRUE(fs::is_directory(fs::path(m_folder->NativePath()) / "小说" / "完本" / "校园小说"));
+}
+
+// --- The awkward cases of the site --------------------------------------
+TEST_F(CollectRun, AwkwardCategoryCollectsExactlyWhatTheCutsReach) {
+  const Choice c{true, 12, "3"};  // 同人小说
+  const demo::Category& category = Category(c);
+  ASSERT_TRUE(category.awkward);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 3);
+  Run(c);
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  for (const Entry& e : entries) {
+    ExpectRecorded(c, e);
+    EXPECT_EQ(ReadAll(Archive(c, e.title)), Site().Archive(e));
+  }
+  // The entry without introduction: nothing fetched, nothing written.
+  const Entry& quiet = category.pages[0].entries[7];
+  ASSERT_TRUE(quiet.introduction.empty());
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(quiet)), 0);
+  EXPECT_EQ(FileSize(Archive(c, quiet.title)), -1);
+  EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, quiet.title), "");
+  // Entries past the 20th of page 2 and past the broken entry of page 3 are never reached.
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(category.pages[1].entries[20])), 0);
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(category.pages[2].entries[11])), 0);
+}
+
+TEST_F(CollectRun, UnsafeTitlesArePassedOverAndNothingLeavesTheLibrary) {
+  m_options.hostileTitles = true;
+  const Choice c{true, 15, "1"};  // 校园小说
+  const demo::Category& category = Category(c);
+  std::vector<Entry> safe;
+  std::vector<Entry> hostile;
+  for (const Entry& e : demo::CollectedEntries(category, 1))
+    (collect::IsPlainFileName(e.title) ? safe : hostile).push_back(e);
+  ASSERT_EQ(hostile.size(), 4u);
+  Run(c);
+
+  const int n = static_cast<int>(safe.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  for (const Entry& e : hostile) {
+    EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(e)), 0);
+    EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(e)), 0);
+    EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, e.title), "");
+  }
+  // Exactly the library's own files exist under the program folder.
+  std::set<std::string> expected{"小说/ini/小说.ini"};
+  for (const Entry& e : safe) {
+    const std::string name = NativeName(e.title);
+    expected.insert("小说/完本/校园小说/" + name + ".rar");
+    expected.insert("小说/jpg/" + name + ".jpg");
+    expected.insert("小说/ini/完本/校园小说/" + name + ".ini");
+    expected.insert("小说/ini/完本/校园小说/" + name + "简介.ini");
+  }
+  EXPECT_EQ(FilesUnder(m_folder->NativePath()), expected);
+}
+
+// --- Ongoing runs and the overwrite option --------------------------------
+class OngoingRun : public CollectRun, public testing::WithParamInterface<bool> {};
+
+TEST_P(OngoingRun, LargeArchiveIsFetchedAgainOnlyWithOverwrite) {
+  const bool overwrite = GetParam();
+  const Choice c{false, 0, "1", overwrite};  // 玄幻奇幻
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
+  app::CreateFolderTree();
+  const std::string big(400000, 'z');
+  WriteFile(Archive(c, entries[0].title), big);
+  Text progress;
+  m_atSummary = [&] { progress = ui::Content(ui::progress_win::编辑框1); };
+  Run(c);
+
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  if (overwrite) {
+    EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+    EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), Site().Archive(entries[0]));
+  } else {
+    EXPECT_EQ(m_messages[0].text, SummaryOf(n, 1, n - 1));
+    EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), big);
+    EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(entries[0])), 0);
+  }
+  for (const Entry& e : entries) ExpectRecorded(c, e);
+  EXPECT_NE(progress.find("正在采集连载中的玄幻奇幻小说..."_gbk), std::string::npos);
+  EXPECT_TRUE(ui::Checked(bw::单选框2));
+  EXPECT_FALSE(ui::Checked(bw::单选框1));
+  EXPECT_EQ(ui::ComboIndex(bw::连载类), 0);
+  EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), PF("小说\\连载中\\玄幻奇幻"_gbk));
+}
+
+INSTANTIATE_TEST_SUITE_P(Overwrite, OngoingRun, testing::Bool());
+
+// --- Downloads that fail --------------------------------------------------
+enum class Failure { ErrorStatus, CutOff };
+
+class BrokenDownload : public CollectRun, public testing::WithParamInterface<Failure> {};
+
+TEST_P(BrokenDownload, KeepsTheOldArchiveAndLeavesAnEmptyFileForANewOne) {
+  const Choice c{true, 3, "1"};
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
+  std::unique_ptr<test::RawServer> raw;
+  if (GetParam() == Failure::ErrorStatus) {
+    Site().SetRequestHook([](Host host, const std::string&) -> std::optional<demo::Reply> {
+      if (host != Host::Download) return std::nullopt;
+      return demo::Reply{500, std::string(50000, 'e'), "text/html"};
+    });
+  } else {
+    // Announces 100000 bytes and sends 40000 of them.
+    raw = std::make_unique<test::RawServer>(
+        test::RawScript()
+            .Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
+            .Send(std::string(40000, 'x')));
+    Site();
+    SetHostMappingForTest(hosts::kDownload, raw->HostPort());
+  }
+  app::CreateFolderTree();
+  const std::string old(20000, 'o');  // small enough to be fetched again
+  WriteFile(Archive(c, entries[0].title), old);
+  Text progress;
+  m_atSummary = [&] { progress = ui::Content(ui::progress_win::编辑框1); };
+  Run(c);
+
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), old);
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    EXPECT_EQ(FileSize(Archive(c, entries[i].title)), 0);
+    ExpectRecorded(c, entries[i]);
+  }
+  EXPECT_NE(progress.find("压缩文件大小：0KB"_gbk), std::string::npos);
+  ExpectNoTemporaryFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, BrokenDownload,
+                         testing::Values(Failure::ErrorStatus, Failure::CutOff));
+
+TEST_F(CollectRun, CoverRetriesAreBounded) {
+  const Choice c{true, 4, "1"};
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
+  Site().SetRequestHook([](Host host, const std::string&) -> std::optional<demo::Reply> {
+    if (host != Host::Image) return std::nullopt;
+    return demo::Reply{200, std::string(100, 'p'), "image/jpeg"};
+  });
+  Run(c);
+  ASSERT_EQ(m_messages.size(), 1u);
+  for (const Entry& e : entries) {
+    EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(e)), 3);
+    EXPECT_EQ(FileSize(Cover(e.title)), 100);
+    EXPECT_EQ(ReadAll(Archive(c, e.title)), Site().Archive(e));
+  }
+}
+
+// --- Cancel ends the program ----------------------------------------------
+TEST_F(CollectRun, CancelRemovesTheCacheAndEndsWithCodeZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child process gets its own fixture; both sides agree on this folder.
+  const auto folderOf = [](pid_t parent) {
+    return (fs::temp_directory_path() / ("lirvo-cancel-" + std::to_string(parent))).string();
+  };
+  const std::string shared = folderOf(getpid());
+  fs::remove_all(shared);
+  EXPECT_EXIT(
+      {
+        const std::string mine = folderOf(getppid());
+        fs::create_directories(mine);
+        SetProgramFolderForTest(mine);
+        m_answer = 1;
+        Run(Choice{true, 0, "1"});
+        std::_Exit(3);  // not reached: Cancel ends the program
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(fs::exists(fs::path(shared) / "缓存"));
+  std::size_t archives = 0;
+  if (fs::exists(fs::path(shared) / "小说" / "完本" / "玄幻小说"))
+    for (const auto& item : fs::directory_iterator(fs::path(shared) / "小说" / "完本" / "玄幻小说"))
+      archives += item.path().extension() == ".rar";
+  EXPECT_EQ(archives, 20u);
+  fs::remove_all(shared);
+}
+
+}  // namespace
+}  // namespace lirvo
