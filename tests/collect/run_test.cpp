@@ -193,6 +193,50 @@ class CollectRun : public testing::Test {
   int m_answer = 0;
 };
 
+// --- Rules on the main window ---------------------------------------------
+TEST_F(CollectRun, TwinListsFollowByIndex) {
+  ui::SetComboIndex(mw::完本类, 5);
+  Click(ui::Handler::MainCompletedSelected);
+  EXPECT_EQ(ui::ComboIndex(mw::完本网页), 5);
+  ui::SetComboIndex(mw::完本网页, 7);
+  Click(ui::Handler::MainCompletedUrlSelected);
+  EXPECT_EQ(ui::ComboIndex(mw::完本类), 7);
+  ui::SetComboIndex(mw::连载类, 3);
+  Click(ui::Handler::MainOngoingSelected);
+  EXPECT_EQ(ui::ComboIndex(mw::连载网页), 3);
+}
+
+TEST_F(CollectRun, TypeButtonsSwapTheListsAndTheOverwriteOption) {
+  ui::SetComboIndex(mw::连载类, 3);
+  Click(ui::Handler::MainOngoingChosen);
+  EXPECT_TRUE(ui::Visible(mw::选择框1));
+  EXPECT_TRUE(ui::Visible(mw::连载类));
+  EXPECT_FALSE(ui::Visible(mw::完本类));
+  EXPECT_EQ(ui::ComboIndex(mw::连载网页), 3);
+  Click(ui::Handler::MainCompletedChosen);
+  EXPECT_FALSE(ui::Visible(mw::选择框1));
+  EXPECT_FALSE(ui::Visible(mw::连载类));
+  EXPECT_TRUE(ui::Visible(mw::完本类));
+}
+
+TEST_F(CollectRun, ConfirmTakesTheResponseDelay) {
+  EXPECT_EQ(app::State().responseDelay, 1);  // set when the main window is created
+  ui::SetEditText(mw::编辑框2, "默认为：250"_gbk);
+  Click(ui::Handler::MainDelayClicked);
+  EXPECT_EQ(app::State().responseDelay, 250);
+  ui::SetEditText(mw::编辑框2, "abc");
+  Click(ui::Handler::MainDelayClicked);
+  EXPECT_EQ(app::State().responseDelay, 0);
+}
+
+TEST_F(CollectRun, PageCountIsTruncatedAndPagesComeFromTheChosenPrefix) {
+  Run(Choice{true, 6, "2.9"});  // 仙侠小说
+  EXPECT_EQ(Site().Requests(Host::Main),
+            (std::vector<std::string>{"/wanben/xx/tuijian1.html", "/wanben/xx/tuijian2.html"}));
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(40, 0, 40));
+}
+
 // --- A plain category, three pages, then a second run ---------------------
 TEST_F(CollectRun, ThreePagesCollectSixtyNovelsThenASecondRunFindsThemAll) {
   const Choice c{true, 0, "3"};
