@@ -26,6 +26,14 @@ namespace {
 namespace fs = std::filesystem;
 using lirvo::Text;
 
+bool HoldsFiles(const fs::path& folder) {
+  for (const auto& item : fs::recursive_directory_iterator(folder))
+    if (!item.is_directory()) return true;
+  return false;
+}
+
+// Folders that hold files, and the files with their sizes; empty category
+// folders are left out.
 void PrintTree(const fs::path& root) {
   std::vector<fs::path> paths;
   for (const auto& item : fs::recursive_directory_iterator(root)) paths.push_back(item.path());
@@ -33,9 +41,9 @@ void PrintTree(const fs::path& root) {
   for (const fs::path& p : paths) {
     const fs::path relative = fs::relative(p, root.parent_path());
     if (fs::is_directory(p)) {
-      std::printf("  %s/\n", relative.string().c_str());
+      if (HoldsFiles(p)) std::printf("  %s/\n", relative.string().c_str());
     } else {
-      std::printf("  %s  (%ju bytes)\n", relative.string().c_str(),
+      std::printf("    %s  (%ju bytes)\n", relative.filename().string().c_str(),
                   static_cast<std::uintmax_t>(fs::file_size(p)));
     }
   }
