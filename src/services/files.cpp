@@ -15,6 +15,7 @@
 
 #include "services/gbk.h"
 #include "services/native_path.h"
+#include "services/profile_cache.h"
 
 namespace lirvo {
 namespace {
@@ -124,17 +125,21 @@ struct FoundEntry {
   struct stat st {};
 };
 
-// Splits a native pattern into its folder and its last name part.
-void SplitPattern(const std::string& native, std::string& folder, std::string& last) {
-  std::size_t slash = native.rfind('/');
-  if (slash == std::string::npos) {
-    folder = ".";
-    last = native;
-  } else {
-    folder = slash == 0 ? "/" : native.substr(0, slash);
-    last = native.substr(slash + 1);
+// A native pattern split into its folder and its last name part.
+struct SplitPattern {
+  explicit SplitPattern(const std::string& native) {
+    std::size_t slash = native.rfind('/');
+    if (slash == std::string::npos) {
+      folder = std::string(1, '.');
+      last = native;
+    } else {
+      folder = slash == 0 ? std::string(1, '/') : native.substr(0, slash);
+      last = native.substr(slash + 1);
+    }
   }
-}
+  std::string folder;
+  std::string last;
+};
 
 // Data of an entry as a search reports it: a link shows what it points to,
 // a dangling link shows itself.
@@ -151,8 +156,9 @@ std::string JoinNative(const std::string& folder, const std::string& name) {
 // order of the names, so that "first" means the same on every file system.
 std::vector<FoundEntry> Search(const Text& pattern) {
   std::vector<FoundEntry> found;
-  std::string folder, last;
-  SplitPattern(NativePath(pattern), folder, last);
+  const SplitPattern split(NativePath(pattern));
+  const std::string& folder = split.folder;
+  const std::string& last = split.last;
   if (last.empty()) return found;
   if (!HasWildcards(last)) {
     FoundEntry entry;
@@ -244,6 +250,13 @@ std::string ReadUpTo(int fd, std::size_t wanted) {
   }
   out.resize(got);
   return out;
+}
+
+// A profile parsed earlier must not outlive a change made in place, which the
+// coarse file times may not show.
+void ForgetChangedProfile(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0) ForgetProfileContent(st.st_dev, st.st_ino);
 }
 
 // ---- Folder removal ----------------------------------------------------------
@@ -381,6 +394,7 @@ bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts) 
   if (ExistsReadOnly(native)) return false;
   int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
+  ForgetChangedProfile(fd);
   bool ok = true;
   for (std::string_view part : parts) {
     if (!WriteAll(fd, part)) {
@@ -429,6 +443,7 @@ int OpenFile(const Text& path, int mode, int sharing) {
     ::close(fd);
     return 0;
   }
+  if (mode != 1) ForgetChangedProfile(fd);
   int number = NextNumber(g_nextFileNumber, OpenFiles());
   OpenFiles()[number] = fd;
   return number;

@@ -1,7 +1,5 @@
 #include "services/native_path.h"
 
-#include <iconv.h>
-
 #include "services/gbk.h"
 
 namespace lirvo {
@@ -9,22 +7,6 @@ namespace {
 
 bool IsAsciiDigit(unsigned char byte) {
   return byte >= 0x30 && byte <= 0x39;
-}
-
-// Decodes one GB18030 four-byte character; GbkToUtf8 knows only the
-// two-byte forms.
-std::string FourByteToUtf8(std::string_view bytes) {
-  iconv_t cd = iconv_open("UTF-8", "GB18030");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return GbkToUtf8(bytes);
-  char out[8];
-  char* src = const_cast<char*>(bytes.data());
-  std::size_t left = bytes.size();
-  char* dst = out;
-  std::size_t room = sizeof out;
-  std::size_t rc = iconv(cd, &src, &left, &dst, &room);
-  iconv_close(cd);
-  if (rc == static_cast<std::size_t>(-1) || left != 0) return GbkToUtf8(bytes);
-  return std::string(out, dst - out);
 }
 
 }  // namespace
@@ -43,20 +25,7 @@ std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
 }
 
 std::string NativeName(std::string_view gbkName) {
-  std::string out;
-  std::size_t runStart = 0;
-  std::size_t pos = 0;
-  while (pos < gbkName.size()) {
-    std::size_t len = GbkCharLength(gbkName, pos);
-    if (len == 4) {
-      out += GbkToUtf8(gbkName.substr(runStart, pos - runStart));
-      out += FourByteToUtf8(gbkName.substr(pos, 4));
-      runStart = pos + 4;
-    }
-    pos += len;
-  }
-  out += GbkToUtf8(gbkName.substr(runStart));
-  return out;
+  return GbkToUtf8(gbkName);
 }
 
 Text TextFromNativeName(std::string_view utf8Name) {

@@ -1,0 +1,228 @@
+#include "services/ini_document.h"
+
+#include "services/native_path.h"
+
+namespace lirvo {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+enum class Kind { kBlank, kHeader, kComment, kKey, kOther };
+
+// Classifies a line; `name` gets the section or key name, `value` the value.
+// "=" and "]" are found by whole characters: "]" (0x5D) can be a trail byte.
+Kind Classify(std::string_view text, std::string_view& name, std::string_view& value) {
+  std::string_view line = TrimBlanks(text);
+  if (line.empty()) return Kind::kBlank;
+  if (line.front() == '[') {
+    std::size_t pos = 1;
+    while (pos < line.size() && line[pos] != ']') pos += GbkCharLength(line, pos);
+    name = TrimBlanks(line.substr(1, std::min(pos, line.size()) - 1));
+    return Kind::kHeader;
+  }
+  if (line.front() == ';') return Kind::kComment;
+  std::size_t equals = line.find('=');  // 0x3D is never a trail byte
+  if (equals == std::string_view::npos) return Kind::kOther;
+  name = TrimBlanks(line.substr(0, equals));
+  value = TrimBlanks(line.substr(equals + 1));
+  return Kind::kKey;
+}
+
+}  // namespace
+
+std::string IniDocument::Fold(std::string_view name) {
+  std::string folded(name);
+  std::size_t pos = 0;
+  while (pos < folded.size()) {
+    std::size_t len = GbkCharLength(folded, pos);
+    if (len == 1 && folded[pos] >= 'A' && folded[pos] <= 'Z') folded[pos] += 'a' - 'A';
+    pos += len;
+  }
+  return folded;
+}
+
+IniDocument::IniDocument(std::string bytes) : m_bytes(std::move(bytes)) {
+  Parse();
+}
+
+void IniDocument::Parse() {
+  m_lines.clear();
+  m_sections.assign(1, Section{});
+  std::string_view bytes(m_bytes);
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    Line line{pos, 0, 0};
+    std::size_t stop = bytes.find_first_of("\r\n", pos);
+    if (stop == std::string_view::npos) stop = bytes.size();
+    line.length = stop - pos;
+    if (stop < bytes.size()) {
+      line.endLength =
+          bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n' ? 2 : 1;
+    }
+    pos = stop + line.endLength;
+    std::string_view name, value;
+    if (Classify(bytes.substr(line.offset, line.length), name, value) == Kind::kHeader) {
+      m_sections.push_back(Section{m_lines.size(), 0, {}, 0});
+    }
+    m_lines.push_back(line);
+    ++m_sections.back().count;
+  }
+  m_sectionIndex.clear();
+  for (std::size_t i = 1; i < m_sections.size(); ++i) {
+    IndexKeys(m_sections[i]);
+    std::string_view name, value;
+    Classify(Text(m_sections[i].first), name, value);
+    m_sectionIndex.emplace(Fold(name), i);
+  }
+}
+
+void IniDocument::IndexKeys(Section& section) {
+  section.keys.clear();
+  section.lastKey = 0;
+  for (std::size_t i = 1; i < section.count; ++i) {
+    std::string_view name, value;
+    if (Classify(Text(section.first + i), name, value) != Kind::kKey) continue;
+    section.keys.emplace(Fold(name), i);  // the first key of a name wins
+    section.lastKey = i;
+  }
+}
+
+const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
+  auto it = m_sectionIndex.find(Fold(name));
+  return it == m_sectionIndex.end() ? nullptr : &m_sections[it->second];
+}
+
+std::optional<std::string_view> IniDocument::Find(std::string_view section,
+                                                  std::string_view key) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return std::nullopt;
+  auto it = found->keys.find(Fold(key));
+  if (it == found->keys.end()) return std::nullopt;
+  std::string_view name, value;
+  Classify(Text(found->first + it->second), name, value);
+  return value;
+}
+
+void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::string_view end) {
+  Line& line = m_lines[index];
+  std::size_t oldSize = line.length + line.endLength;
+  std::string bytes;
+  bytes.reserve(text.size() + end.size());
+  bytes.append(text).append(end);
+  m_bytes.replace(line.offset, oldSize, bytes);
+  line.length = text.size();
+  line.endLength = static_cast<std::uint8_t>(end.size());
+  for (std::size_t i = index + 1; i < m_lines.size(); ++i) {
+    m_lines[i].offset = m_lines[i].offset - oldSize + bytes.size();
+  }
+}
+
+void IniDocument::InsertLine(std::size_t index, std::string_view text) {
+  std::size_t offset = index < m_lines.size() ? m_lines[index].offset : m_bytes.size();
+  std::string bytes;
+  bytes.reserve(text.size() + 2);
+  bytes.append(text).append("\r\n");
+  m_bytes.insert(offset, bytes);
+  for (std::size_t i = index; i < m_lines.size(); ++i) m_lines[i].offset += bytes.size();
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(index),
+                 Line{offset, text.size(), 2});
+}
+
+bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::string_view value) {
+  std::string line;
+  line.reserve(key.size() + 1 + value.size());
+  line.append(key).append("=").append(value);
+  const Section* found = FindSection(sectionName);
+  if (found == nullptr) {
+    if (!m_lines.empty() && m_lines.back().endLength == 0) {
+      ReplaceLine(m_lines.size() - 1, std::string(Text(m_lines.size() - 1)), "\r\n");
+    }
+    Section added{m_lines.size(), 2, {}, 1};
+    std::string header;
+    header.reserve(sectionName.size() + 2);
+    header.append("[").append(sectionName).append("]");
+    InsertLine(m_lines.size(), header);
+    InsertLine(m_lines.size(), line);
+    added.keys.emplace(Fold(key), 1);
+    m_sections.push_back(std::move(added));
+    m_sectionIndex.emplace(Fold(sectionName), m_sections.size() - 1);
+    return true;
+  }
+  Section& section = m_sections[static_cast<std::size_t>(found - m_sections.data())];
+  auto it = section.keys.find(Fold(key));
+  if (it != section.keys.end()) {
+    // The key keeps its spelling in the file; only its value changes.
+    std::size_t index = section.first + it->second;
+    std::string_view name, old;
+    Classify(Text(index), name, old);
+    std::string text;
+    text.reserve(name.size() + 1 + value.size());
+    text.append(name).append("=").append(value);
+    std::uint8_t endLength = m_lines[index].endLength;
+    if (text == Text(index) && endLength != 0) return false;
+    std::string end =
+        endLength == 0 ? std::string("\r\n")
+                       : m_bytes.substr(m_lines[index].offset + m_lines[index].length, endLength);
+    ReplaceLine(index, text, end);
+    return true;
+  }
+  // Every key line lies at or before lastKey, so the insertion moves none of
+  // the indexed lines of this section.
+  std::size_t previous = section.first + section.lastKey;
+  if (m_lines[previous].endLength == 0) {
+    ReplaceLine(previous, std::string(Text(previous)), "\r\n");
+  }
+  InsertLine(previous + 1, line);
+  ++section.count;
+  section.lastKey += 1;
+  section.keys.emplace(Fold(key), section.lastKey);
+  for (Section* later = &section + 1; later != m_sections.data() + m_sections.size(); ++later) {
+    ++later->first;
+  }
+  return true;
+}
+
+template <typename Keep>
+void IniDocument::Filter(Keep keep) {
+  std::string kept;
+  kept.reserve(m_bytes.size());
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (keep(i)) kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
+  }
+  m_bytes = std::move(kept);
+  Parse();
+}
+
+bool IniDocument::RemoveKey(std::string_view sectionName, std::string_view key) {
+  const Section* section = FindSection(sectionName);
+  if (section == nullptr) return false;
+  auto it = section->keys.find(Fold(key));
+  if (it == section->keys.end()) return false;
+  const std::size_t gone = section->first + it->second;
+  // A later key of the same name then comes first.
+  Filter([gone](std::size_t i) { return i != gone; });
+  return true;
+}
+
+bool IniDocument::RemoveSection(std::string_view sectionName) {
+  const Section* section = FindSection(sectionName);
+  if (section == nullptr) return false;
+  const std::size_t first = section->first;
+  const std::size_t end = first + section->count;
+  Filter([&](std::size_t i) {
+    if (i < first || i >= end) return true;
+    std::string_view name, value;
+    return i != first && Classify(Text(i), name, value) != Kind::kKey;
+  });
+  return true;
+}
+
+}  // namespace lirvo

@@ -1,0 +1,83 @@
+#pragma once
+// One profile (INI) file held in memory with the rules of the Windows profile
+// functions: every line is kept as it was (comments, junk and line ends
+// included) and only the lines a change touches are rewritten.
+//
+// Lines end at CR, LF or CR LF. A line whose first non-blank character is "["
+// opens a section named up to the first "]"; ";" starts a comment; a line
+// with "=" is a key line split at the first "=". Names and values are
+// trimmed of space, tab and VT. Section and key names match ignoring the case
+// of ASCII letters that are characters of their own (GBK trail bytes are
+// never folded); the first matching section and the first matching key in it
+// win. Bytes stay GBK, nothing is converted.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace lirvo {
+
+class IniDocument {
+ public:
+  IniDocument() = default;
+  explicit IniDocument(std::string bytes);
+
+  // The file's bytes, every untouched line exactly as read.
+  const std::string& Bytes() const { return m_bytes; }
+
+  // The trimmed value (quotes still on) of the key, or nothing when the
+  // section or key is missing. Names come without surrounding spaces. The
+  // view lives until the next change.
+  std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+
+  // Each returns whether the document changed. A new key goes right after
+  // the last key line of its section, a new section at the end; new lines end
+  // in CR LF.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+  bool RemoveKey(std::string_view section, std::string_view key);
+  // Removes the header and the key lines; comments and other lines stay.
+  bool RemoveSection(std::string_view section);
+
+  // Name folded for matching: ASCII letters of one-byte characters to lower case.
+  static std::string Fold(std::string_view name);
+
+ private:
+  // The file is kept as one buffer, so that a write hands it over whole and
+  // a change moves bytes once instead of rebuilding a hundred thousand lines.
+  struct Line {
+    std::size_t offset = 0;
+    std::size_t length = 0;      // without the line end
+    std::uint8_t endLength = 0;  // 0 (last line without end), 1 (CR or LF) or 2 (CR LF)
+  };
+  struct Section {
+    std::size_t first = 0;  // the header line, except in the lines before any header
+    std::size_t count = 0;
+    std::unordered_map<std::string, std::size_t> keys;  // folded key -> first key line
+    std::size_t lastKey = 0;  // last key line, or the header when there is none
+  };
+
+  std::string_view Text(std::size_t line) const {
+    return std::string_view(m_bytes).substr(m_lines[line].offset, m_lines[line].length);
+  }
+  void Parse();
+  void IndexKeys(Section& section);
+  const Section* FindSection(std::string_view name) const;
+  // Replaces line `index` (text and end) and moves the lines after it.
+  void ReplaceLine(std::size_t index, std::string_view text, std::string_view end);
+  void InsertLine(std::size_t index, std::string_view text);
+  // Keeps only the lines `keep` says yes to, and parses the rest anew.
+  template <typename Keep>
+  void Filter(Keep keep);
+
+  std::string m_bytes;
+  std::vector<Line> m_lines;
+  // m_sections[0] holds the lines before the first header, which belong to
+  // no section and cannot be read.
+  std::vector<Section> m_sections = std::vector<Section>(1);
+  std::unordered_map<std::string, std::size_t> m_sectionIndex;  // folded name -> first
+};
+
+}  // namespace lirvo

@@ -1,0 +1,187 @@
+#include "services/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "services/ini_document.h"
+#include "services/native_path.h"
+#include "services/profile_cache.h"
+
+namespace lirvo {
+namespace {
+
+// The value buffer of a lookup: longer values come back cut to fit, with room
+// for the closing zero byte.
+constexpr std::size_t kValueBuffer = 10240;
+
+// Texts end at their first zero byte, as the platform call sees them.
+std::string_view UpToZero(const Text& text) {
+  std::string_view view(text);
+  return view.substr(0, view.find('\0'));
+}
+
+std::string_view SkipControlAndSpace(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) >= 0x01 &&
+         static_cast<unsigned char>(s.front()) <= 0x20)
+    s.remove_prefix(1);
+  return s;
+}
+
+// Section and key names lose surrounding spaces (0x20 only; a tab stays).
+std::string_view StripSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+Text Cut(std::string_view value) {
+  return Text(value.substr(0, std::min(value.size(), kValueBuffer - 1)));
+}
+
+bool HasLineBreak(std::string_view s) {
+  return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// True when `byte` stands as a character of its own somewhere in `s`.
+bool HasCharacter(std::string_view s, char byte) {
+  for (std::size_t pos = 0; pos < s.size(); pos += GbkCharLength(s, pos)) {
+    if (s[pos] == byte) return true;
+  }
+  return false;
+}
+
+// Names and values that would change the structure of the file on the next
+// read (split a line, end a key early, close a header early, open a section)
+// are refused rather than written.
+bool IsSafeToWrite(std::string_view section, const std::optional<std::string_view>& key,
+                   const std::optional<std::string_view>& value) {
+  if (HasLineBreak(section) || HasCharacter(section, ']')) return false;
+  if (key) {
+    if (HasLineBreak(*key) || key->find('=') != std::string_view::npos) return false;
+    std::size_t first = key->find_first_not_of(" \t\v");
+    if (first != std::string_view::npos && (*key)[first] == '[') return false;
+    if (value && HasLineBreak(*value)) return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Writes `bytes` to a fresh file beside `target` and renames it over the
+// target, so that a crash leaves either the old or the new file whole.
+bool ReplaceFile(const std::string& target, std::string_view bytes) {
+  struct stat old;
+  bool existed = ::stat(target.c_str(), &old) == 0;
+  static unsigned counter = 0;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes);
+  if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+// The file to write: a link is written through to the file it names, so
+// that the rename does not replace the link itself.
+bool ResolveTarget(const std::string& native, std::string& target) {
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    target = native;
+    return true;
+  }
+  char resolved[PATH_MAX];
+  if (::realpath(native.c_str(), resolved) == nullptr) return false;
+  target = resolved;
+  return true;
+}
+
+}  // namespace
+
+Text ReadProfile(const Text& file, const Text& section, const Text& key, const Text& defaultValue) {
+  std::string_view path = SkipControlAndSpace(UpToZero(file));
+  std::string_view sectionName = SkipControlAndSpace(UpToZero(section));
+  std::string_view keyName = SkipControlAndSpace(UpToZero(key));
+  if (path.empty() || sectionName.empty() || keyName.empty()) return {};
+
+  std::string_view fallback = UpToZero(defaultValue);
+  while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+
+  std::shared_ptr<IniDocument> document;
+  if (LoadProfile(NativePath(Text(path)), document) != ProfileLoad::kLoaded) return Cut(fallback);
+  auto value = document->Find(StripSpaces(sectionName), StripSpaces(keyName));
+  if (!value) return Cut(fallback);
+  return Cut(StripQuotes(*value));
+}
+
+bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key,
+                  std::optional<Text> value) {
+  std::string_view path = UpToZero(file);
+  if (path.empty()) return false;
+  std::string_view sectionName = StripSpaces(UpToZero(section));
+  std::optional<std::string_view> keyName;
+  if (key) keyName = StripSpaces(UpToZero(*key));
+  std::optional<std::string_view> newValue;
+  if (value) newValue = UpToZero(*value);
+  if (!IsSafeToWrite(sectionName, keyName, newValue)) return false;
+
+  std::string target;
+  if (!ResolveTarget(NativePath(Text(path)), target)) return false;
+  std::shared_ptr<IniDocument> document;
+  switch (LoadProfile(target, document)) {
+    case ProfileLoad::kFailed:
+      return false;
+    case ProfileLoad::kMissing:
+      document = std::make_shared<IniDocument>();
+      break;
+    case ProfileLoad::kLoaded:
+      break;
+  }
+  struct stat st;
+  if (::stat(target.c_str(), &st) == 0 && (st.st_mode & 0222) == 0) {
+    return false;  // read-only, as Windows refuses it
+  }
+
+  bool changed = !keyName    ? document->RemoveSection(sectionName)
+                 : !newValue ? document->RemoveKey(sectionName, *keyName)
+                             : document->Set(sectionName, *keyName, *newValue);
+  // Removing what is not there succeeds and leaves the file as it is.
+  if (!changed) return true;
+  if (!ReplaceFile(target, document->Bytes())) {
+    DropProfile(target);
+    return false;
+  }
+  StoreProfile(target, std::move(document));
+  return true;
+}
+
+}  // namespace lirvo

@@ -1,0 +1,30 @@
+#pragma once
+// Parsed profile files kept while they are unchanged on disk, so that a large
+// index (100 000 keys) is parsed once instead of at every lookup. A file counts
+// as unchanged while its device, inode, size, modification and change times
+// stay the same; the file services also report in-process writes, which the
+// coarse file times could miss.
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "services/ini_document.h"
+
+namespace lirvo {
+
+enum class ProfileLoad { kMissing, kFailed, kLoaded };
+
+// Loads the profile at `native` (a POSIX path), from the cache when the file
+// is unchanged. `document` is shared with the cache: whoever changes it must
+// Store or Drop it afterwards.
+ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>& document);
+
+// Records `document` as the content just written to `native`.
+void StoreProfile(const std::string& native, std::shared_ptr<IniDocument> document);
+void DropProfile(const std::string& native);
+
+// The content of the file (device, inode) may have changed in place.
+void ForgetProfileContent(dev_t device, ino_t inode);
+
+}  // namespace lirvo

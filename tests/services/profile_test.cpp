@@ -1,0 +1,394 @@
+#include "services/profile.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "services/files.h"
+#include "services/gbk.h"
+#include "support/temp_folder.h"
+
+namespace lirvo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace lirvo::literals;
+
+class ProfileTest : public testing::Test {
+ protected:
+  // The profile under test: "t.ini" in the temporary folder.
+  Text Ini() const { return m_folder.Path("t.ini"); }
+  fs::path Native() const { return fs::path(m_folder.NativePath()) / "t.ini"; }
+
+  void Put(std::string_view bytes) const {
+    std::ofstream out(Native(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  std::string Get() const {
+    std::ifstream in(Native(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // Names in the folder besides t.ini: a temporary file left behind shows here.
+  std::vector<std::string> Others() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_folder.NativePath())) {
+      if (entry.path().filename() != "t.ini") names.push_back(entry.path().filename());
+    }
+    return names;
+  }
+
+  test::TempFolder m_folder;
+};
+
+// ---- Writing: exact bytes --------------------------------------------------------
+
+TEST_F(ProfileTest, FirstWriteCreatesTheFile) {
+  EXPECT_TRUE(WriteProfile(Ini(), "小说"_gbk, "书名"_gbk, "D:\\小说\\书名.rar"_gbk));
+  EXPECT_EQ(Get(), "[小说]\r\n书名=D:\\小说\\书名.rar\r\n"_gbk);
+  EXPECT_EQ(ReadProfile(Ini(), "小说"_gbk, "书名"_gbk), "D:\\小说\\书名.rar"_gbk);
+  // Surrounding spaces of the names go; the value is written as given.
+  EXPECT_TRUE(WriteProfile(Ini(), " s ", " k ", " v "));
+  EXPECT_EQ(Get(), "[小说]\r\n书名=D:\\小说\\书名.rar\r\n[s]\r\nk= v \r\n"_gbk);
+  EXPECT_EQ(ReadProfile(Ini(), "s", "k"), "v");
+  EXPECT_TRUE(Others().empty());
+}
+
+struct WriteCase {
+  const char* label;
+  std::string before;
+  std::string section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;
+  std::string after;
+};
+
+class ProfileWriteTest : public ProfileTest, public testing::WithParamInterface<WriteCase> {};
+
+TEST_P(ProfileWriteTest, RewritesOnlyItsOwnLines) {
+  const WriteCase& c = GetParam();
+  Put(c.before);
+  EXPECT_TRUE(WriteProfile(Ini(), c.section, c.key, c.value));
+  EXPECT_EQ(Get(), c.after);
+  EXPECT_TRUE(Others().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, ProfileWriteTest,
+    testing::Values(
+        WriteCase{"NewKeyAfterLastKeyLine", "[a]\r\nk1=1\r\n;note\r\n\r\n[b]\r\nx=y\r\n", "a", "k2",
+                  "2", "[a]\r\nk1=1\r\nk2=2\r\n;note\r\n\r\n[b]\r\nx=y\r\n"},
+        WriteCase{"NewKeyInSectionWithoutKeys", "[a]\r\n;only a comment\r\n[b]\r\n", "a", "k", "v",
+                  "[a]\r\nk=v\r\n;only a comment\r\n[b]\r\n"},
+        WriteCase{"NewKeyAtEndWithoutLineEnd", "[a]\r\nk=1", "a", "j", "2",
+                  "[a]\r\nk=1\r\nj=2\r\n"},
+        WriteCase{"NewKeyAfterBareHeader", "[a]", "A", "j", "2", "[a]\r\nj=2\r\n"},
+        WriteCase{"NewSectionAppended", "[a]\r\nk=1\r\n\r\n", "b", "x", "1",
+                  "[a]\r\nk=1\r\n\r\n[b]\r\nx=1\r\n"},
+        WriteCase{"NewSectionAfterLastLineWithoutEnd", "[a]\r\nk=1", "b", "x", "1",
+                  "[a]\r\nk=1\r\n[b]\r\nx=1\r\n"},
+        WriteCase{"NewSectionKeepsOtherLineEnds", "[a]\nk=1\rj=2\n", "b", "x", "1",
+                  "[a]\nk=1\rj=2\n[b]\r\nx=1\r\n"},
+        WriteCase{"RewriteKeepsSpellingAndPlace", "[Sec]\r\n  KeY = old \r\nz=1\r\n", "sEC", "key",
+                  "new", "[Sec]\r\nKeY=new\r\nz=1\r\n"},
+        WriteCase{"RewriteKeepsLineEnd", "[a]\nk=1\nj=2\n", "a", "k", "9", "[a]\nk=9\nj=2\n"},
+        WriteCase{"RewriteOfLastLineGetsLineEnd", "[a]\nk=1", "a", "k", "2", "[a]\nk=2\r\n"},
+        WriteCase{"RewriteFirstOfDuplicates", "[a]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\n", "a", "K", "9",
+                  "[a]\r\nk=9\r\nk=2\r\n[A]\r\nk=3\r\n"},
+        WriteCase{"DeleteKey", "[a]\r\nk=1\r\n;c\r\nj=2\r\n", "a", "K", std::nullopt,
+                  "[a]\r\n;c\r\nj=2\r\n"},
+        WriteCase{"DeleteMissingKeyChangesNothing", "[a]\r\nk=1", "a", "x", std::nullopt,
+                  "[a]\r\nk=1"},
+        WriteCase{"DeleteSectionKeepsComments",
+                  "[p]\r\nq=1\r\n[a]\r\nk=1\r\n;c\r\n\r\njunk\r\nj=2\r\n[b]\r\nx=1\r\n", "A",
+                  std::nullopt, std::nullopt, "[p]\r\nq=1\r\n;c\r\n\r\njunk\r\n[b]\r\nx=1\r\n"},
+        WriteCase{"DeleteFirstSection", "[a]\r\nk=1\r\n[b]\r\nx=1\r\n", "a", std::nullopt, "v",
+                  "[b]\r\nx=1\r\n"},
+        WriteCase{"DeleteMissingSectionChangesNothing", "[a]\r\nk=1\r\n", "b", std::nullopt,
+                  std::nullopt, "[a]\r\nk=1\r\n"},
+        // Keys before the first header belong to no section.
+        WriteCase{"LinesBeforeFirstHeaderIgnored", "k=1\r\n[a]\r\n", "a", "k", "2",
+                  "k=1\r\n[a]\r\nk=2\r\n"},
+        WriteCase{"HeaderNameTrimmedAndCutAtBracket", "[ a ] tail\r\nk=1\r\n", "a", "k", "2",
+                  "[ a ] tail\r\nk=2\r\n"},
+        // A value may hold "=" and ";"; a comment line is never a key.
+        WriteCase{"CommentIsNoKey", "[a]\r\n;k=1\r\n", "a", "k", "x=y;z",
+                  "[a]\r\nk=x=y;z\r\n;k=1\r\n"}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.label); });
+
+TEST_F(ProfileTest, DeletingFromMissingFileCreatesNothing) {
+  EXPECT_TRUE(WriteProfile(Ini(), "a", "k"));
+  EXPECT_TRUE(WriteProfile(Ini(), "a"));
+  EXPECT_FALSE(fs::exists(Native()));
+}
+
+TEST_F(ProfileTest, SectionRemovedThenWrittenAgoesToTheEnd) {
+  Put("[a]\r\nk=1\r\n[b]\r\nx=1\r\n");
+  EXPECT_TRUE(WriteProfile(Ini(), "a"));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k", "gone"), "gone");
+  EXPECT_TRUE(WriteProfile(Ini(), "a", "k", "2"));
+  EXPECT_EQ(Get(), "[b]\r\nx=1\r\n[a]\r\nk=2\r\n");
+}
+
+TEST_F(ProfileTest, DeletedDuplicateKeyRevealsTheNextOne) {
+  Put("[a]\r\nk=1\r\nk=2\r\n");
+  EXPECT_TRUE(WriteProfile(Ini(), "a", "k"));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "2");
+  EXPECT_TRUE(WriteProfile(Ini(), "a", "new", "3"));
+  EXPECT_EQ(Get(), "[a]\r\nk=2\r\nnew=3\r\n");
+}
+
+TEST_F(ProfileTest, WritesInOrderAfterTheLastKey) {
+  Put("[a]\r\nk=1\r\n;below\r\n");
+  for (const char* key : {"x", "y", "z"}) EXPECT_TRUE(WriteProfile(Ini(), "a", key, key));
+  EXPECT_EQ(Get(), "[a]\r\nk=1\r\nx=x\r\ny=y\r\nz=z\r\n;below\r\n");
+}
+
+// ---- Matching names ---------------------------------------------------------------
+
+TEST_F(ProfileTest, NamesMatchIgnoringAsciiCaseOnly) {
+  // 丄 is 81 41 and 乤 is 81 61: the trail bytes look like "A" and "a".
+  EXPECT_TRUE(WriteProfile(Ini(), "Novel", "丄"_gbk, "upper"));
+  EXPECT_TRUE(WriteProfile(Ini(), "NOVEL", "乤"_gbk, "lower"));
+  EXPECT_EQ(Get(), "[Novel]\r\n丄=upper\r\n乤=lower\r\n"_gbk);
+  EXPECT_EQ(ReadProfile(Ini(), "novel", "丄"_gbk), "upper");
+  EXPECT_EQ(ReadProfile(Ini(), "novel", "乤"_gbk), "lower");
+  // A one-byte letter after a two-byte character still folds.
+  EXPECT_TRUE(WriteProfile(Ini(), "novel", "乗Ab"_gbk, "1"));
+  EXPECT_EQ(ReadProfile(Ini(), "NoVeL", "乗aB"_gbk), "1");
+  EXPECT_TRUE(WriteProfile(Ini(), "novel", "乗AB"_gbk, "2"));
+  EXPECT_EQ(Get(), "[Novel]\r\n丄=upper\r\n乤=lower\r\n乗Ab=2\r\n"_gbk);
+}
+
+TEST_F(ProfileTest, LineEndsOfEveryKind) {
+  Put("[a]\rk=cr\r[b]\nk=lf\n[c]\r\nk=crlf\r\n\n\r[d]\r\n\rk=mixed");
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "cr");
+  EXPECT_EQ(ReadProfile(Ini(), "b", "k"), "lf");
+  EXPECT_EQ(ReadProfile(Ini(), "c", "k"), "crlf");
+  EXPECT_EQ(ReadProfile(Ini(), "d", "k"), "mixed");
+}
+
+// ---- Reading -------------------------------------------------------------------------
+
+struct ReadCase {
+  const char* label;
+  std::string section, key, defaultValue, expected;
+};
+
+class ProfileReadTest : public ProfileTest, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ProfileReadTest, Reads) {
+  Put("[a]\r\n"
+      "plain= spaced value \t\r\n"
+      "dq=\"quoted\"\r\n"
+      "sq=' inside '\r\n"
+      "mixed=\"x'\r\n"
+      "one=\"\r\n"
+      "inner=a\"b\"\r\n"
+      "empty=\r\n"
+      "dup=first\r\n"
+      "dup=second\r\n"
+      "eq=a=b\r\n"
+      "[b]\r\n"
+      "only=b\r\n"
+      "[A]\r\n"
+      "late=hidden\r\n");
+  const ReadCase& c = GetParam();
+  EXPECT_EQ(ReadProfile(Ini(), c.section, c.key, c.defaultValue), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, ProfileReadTest,
+    testing::Values(ReadCase{"Trimmed", "a", "plain", "d", "spaced value"},
+                    ReadCase{"DoubleQuotes", "a", "dq", "", "quoted"},
+                    ReadCase{"SingleQuotesKeepInside", "a", "sq", "", " inside "},
+                    ReadCase{"MismatchedQuotesStay", "a", "mixed", "", "\"x'"},
+                    ReadCase{"LoneQuoteStays", "a", "one", "", "\""},
+                    ReadCase{"InnerQuotesStay", "a", "inner", "", "a\"b\""},
+                    ReadCase{"EmptyValueIsNoDefault", "a", "empty", "d", ""},
+                    ReadCase{"FirstKeyWins", "a", "dup", "", "first"},
+                    ReadCase{"ValueHoldsEquals", "a", "eq", "", "a=b"},
+                    ReadCase{"KeyInOtherSectionGivesDefault", "a", "only", "def", "def"},
+                    ReadCase{"FirstSectionWins", "a", "late", "def", "def"},
+                    ReadCase{"MissingSection", "zz", "plain", "def", "def"},
+                    ReadCase{"DefaultLosesTrailingSpacesOnly", "a", "nokey", " \tdef  ", " \tdef"},
+                    ReadCase{"LeadingControlBytesSkipped",
+                             " \t\x01"
+                             "a",
+                             "\x02 plain", "", "spaced value"},
+                    ReadCase{"TrailingSpacesOfNamesIgnored", "a  ", "plain  ", "", "spaced value"},
+                    ReadCase{"TabInNameIsKept", "a\t", "plain", "def", "def"},
+                    ReadCase{"EmptySectionIgnoresDefault", "", "plain", "def", ""},
+                    ReadCase{"BlankSectionIgnoresDefault", " \t", "plain", "def", ""},
+                    ReadCase{"EmptyKeyIgnoresDefault", "a", "", "def", ""}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.label); });
+
+TEST_F(ProfileTest, MissingOrEmptyFile) {
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k", "def"), "def");
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "");
+  EXPECT_EQ(ReadProfile("", "a", "k", "def"), "");
+  EXPECT_EQ(ReadProfile("  ", "a", "k", "def"), "");
+  Put("");
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k", "def"), "def");
+  // A folder is no profile.
+  EXPECT_EQ(ReadProfile(m_folder.Path(), "a", "k", "def"), "def");
+  EXPECT_FALSE(WriteProfile(m_folder.Path(), "a", "k", "v"));
+}
+
+TEST_F(ProfileTest, ValuesAreCutToTheBuffer) {
+  const std::string longValue(20000, 'v');
+  ASSERT_TRUE(WriteProfile(Ini(), "a", "k", "\"" + longValue + "\""));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), std::string(10239, 'v'));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "missing", longValue), std::string(10239, 'v'));
+  ASSERT_TRUE(WriteProfile(Ini(), "a", "fits", std::string(10239, 'f')));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "fits"), std::string(10239, 'f'));
+}
+
+// ---- Refused writes ------------------------------------------------------------------
+
+struct RefusedCase {
+  const char* label;
+  std::string section;
+  std::optional<std::string> key;
+  std::optional<std::string> value;
+};
+
+class ProfileRefusedTest : public ProfileTest, public testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(ProfileRefusedTest, LeavesTheFileAlone) {
+  const std::string before = "[a]\r\nk=1\r\n;c\r\n";
+  Put(before);
+  const RefusedCase& c = GetParam();
+  EXPECT_FALSE(WriteProfile(Ini(), c.section, c.key, c.value));
+  EXPECT_EQ(Get(), before);
+  EXPECT_TRUE(Others().empty());
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, ProfileRefusedTest,
+    testing::Values(RefusedCase{"SectionWithCrLf", "a\r\n[b", "k", "v"},
+                    RefusedCase{"SectionWithLf", "a\nb", "k", "v"},
+                    RefusedCase{"SectionWithCr", "a\rb", std::nullopt, std::nullopt},
+                    RefusedCase{"SectionWithBracket", "a]b", "k", "v"},
+                    RefusedCase{"SectionDeleteWithBracket", "a]", std::nullopt, std::nullopt},
+                    RefusedCase{"KeyWithLf", "a", "k\nj", "v"},
+                    RefusedCase{"KeyWithCr", "a", "k\r", std::nullopt},
+                    RefusedCase{"KeyWithEquals", "a", "k=j", "v"},
+                    RefusedCase{"KeyOpeningSection", "a", " [k", "v"},
+                    RefusedCase{"ValueWithCrLf", "a", "k", "v\r\n[b]"},
+                    RefusedCase{"ValueWithCr", "a", "k", "v\rw"},
+                    RefusedCase{"NewKeyValueWithLf", "a", "new", "\n"}),
+    [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.label); });
+
+TEST_F(ProfileTest, BracketAsTrailByteIsAllowed) {
+  // 乚 is 81 5D: its trail byte is "]" but the character is not.
+  EXPECT_TRUE(WriteProfile(Ini(), "乚"_gbk, "k", "v"));
+  EXPECT_EQ(Get(), "[乚]\r\nk=v\r\n"_gbk);
+  EXPECT_EQ(ReadProfile(Ini(), "乚"_gbk, "k"), "v");
+  EXPECT_TRUE(WriteProfile(Ini(), "乚"_gbk, "k2", "v2"));
+  EXPECT_EQ(Get(), "[乚]\r\nk=v\r\nk2=v2\r\n"_gbk);
+}
+
+TEST_F(ProfileTest, FailedWritesLeaveNoTemporaryFile) {
+  EXPECT_FALSE(WriteProfile(m_folder.Path("missing\\t.ini"), "a", "k", "v"));
+  EXPECT_FALSE(fs::exists(fs::path(m_folder.NativePath()) / "missing"));
+  Put("[a]\r\nk=1\r\n");
+  fs::permissions(Native(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(WriteProfile(Ini(), "a", "k", "2"));
+  EXPECT_EQ(Get(), "[a]\r\nk=1\r\n");
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "1");
+  EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(ProfileTest, KeepsPermissionsAndWritesThroughLinks) {
+  Put("[a]\r\nk=1\r\n");
+  fs::permissions(Native(), fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(Native(), fs::path(m_folder.NativePath()) / "link.ini");
+  EXPECT_TRUE(WriteProfile(m_folder.Path("link.ini"), "a", "k", "2"));
+  EXPECT_TRUE(fs::is_symlink(fs::path(m_folder.NativePath()) / "link.ini"));
+  EXPECT_EQ(Get(), "[a]\r\nk=2\r\n");
+  EXPECT_EQ(fs::status(Native()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// ---- Changes behind the profile's back ---------------------------------------------
+
+TEST_F(ProfileTest, SeesChangesMadeByOtherServices) {
+  ASSERT_TRUE(WriteProfile(Ini(), "a", "k", "1"));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "1");
+  // Same size, same inode, within the same clock tick.
+  ASSERT_TRUE(WriteFile(Ini(), "[a]\r\nk=2\r\n"));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "2");
+  ASSERT_TRUE(WriteFile(m_folder.Path("other.ini"), "[a]\r\nk=3\r\n"));
+  ASSERT_TRUE(MoveFileOver(m_folder.Path("other.ini"), Ini()));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "3");
+  ASSERT_TRUE(DeleteFile(Ini()));
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k", "gone"), "gone");
+  Put("[a]\r\nk=4444\r\n");  // outside the services: a new size
+  EXPECT_EQ(ReadProfile(Ini(), "a", "k"), "4444");
+  EXPECT_TRUE(WriteProfile(Ini(), "a", "j", "5"));
+  EXPECT_EQ(Get(), "[a]\r\nk=4444\r\nj=5\r\n");
+}
+
+TEST_F(ProfileTest, RelativePathsFollowTheCurrentFolder) {
+  ASSERT_TRUE(CreateFolder(m_folder.Path("one")));
+  ASSERT_TRUE(CreateFolder(m_folder.Path("two")));
+  ASSERT_TRUE(WriteProfile(m_folder.Path("one\\r.ini"), "a", "k", "one"));
+  ASSERT_TRUE(WriteProfile(m_folder.Path("two\\r.ini"), "a", "k", "two"));
+  SetProgramFolderForTest(m_folder.Path("one"));
+  EXPECT_EQ(ReadProfile("r.ini", "a", "k"), "one");
+  SetProgramFolderForTest(m_folder.Path("two"));
+  EXPECT_EQ(ReadProfile("r.ini", "a", "k"), "two");
+  SetProgramFolderForTest(m_folder.Path());
+}
+
+// ---- A large index ---------------------------------------------------------------------
+
+TEST_F(ProfileTest, LargeIndexStaysFast) {
+  constexpr int kTitles = 100000;
+  const Text section = "小说"_gbk;
+  const Text folder = "\\小说\\完本\\玄幻\\"_gbk;
+  const Text book = "书"_gbk;
+  const Text fresh = "新"_gbk;
+  std::string bytes = "[" + section + "]\r\n";
+  for (int i = 0; i < kTitles; ++i) {
+    bytes +=
+        book + std::to_string(i) + "=" + m_folder.Path() + folder + std::to_string(i) + ".rar\r\n";
+  }
+  Put(bytes);
+  EXPECT_EQ(ReadProfile(Ini(), section, "书99999"_gbk), m_folder.Path() + folder + "99999.rar");
+
+  using Clock = std::chrono::steady_clock;
+  constexpr int kRounds = 20;
+  auto start = Clock::now();
+  for (int i = 0; i < kRounds; ++i) {
+    Text key = fresh + std::to_string(i);
+    ASSERT_TRUE(WriteProfile(Ini(), section, key, m_folder.Path() + folder + key + ".rar"));
+  }
+  auto writes = Clock::now() - start;
+  start = Clock::now();
+  for (int i = 0; i < kRounds; ++i) {
+    EXPECT_EQ(ReadProfile(Ini(), section, book + std::to_string(i * 4999)),
+              m_folder.Path() + folder + std::to_string(i * 4999) + ".rar");
+  }
+  auto reads = Clock::now() - start;
+  auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count() / kRounds; };
+  RecordProperty("write_ms", std::to_string(ms(writes)));
+  RecordProperty("read_ms", std::to_string(ms(reads)));
+  std::printf("100000 keys: %.2f ms per write, %.3f ms per lookup\n", ms(writes), ms(reads));
+  // Generous bounds: debug and sanitizer builds run here too.
+  EXPECT_LT(ms(writes), 100.0);
+  EXPECT_LT(ms(reads), 10.0);
+  // The new keys follow the last key line, in order.
+  std::string tail = Get().substr(Get().size() - 200);
+  EXPECT_NE(tail.find("新19="_gbk), std::string::npos);
+  EXPECT_EQ(ReadProfile(Ini(), section, "新0"_gbk), m_folder.Path() + folder + "新0.rar"_gbk);
+}
+
+}  // namespace
+}  // namespace lirvo
