@@ -351,7 +351,7 @@ bool Engine::Open(Window id, std::optional<Window> owner, bool modal) {
   live->lastMoved = window->pos();
   Raise(ref, event::kMoved);
   if (!alive()) return true;
-  live->lastResized = window->frameGeometry().size();
+  live->lastResized = window->OuterSize();
   Raise(ref, event::kResized);
   if (!alive()) return true;
   live->loading = false;
@@ -471,7 +471,7 @@ void Engine::OnMoved(const UnitRef& ref) {
 void Engine::OnResized(const UnitRef& ref) {
   LiveWindow* live = Find(ref);
   if (live == nullptr || live->loading || live->destroying) return;
-  const QSize now = live->widget->frameGeometry().size();
+  const QSize now = live->widget->OuterSize();
   if (now == live->lastResized) return;
   live->lastResized = now;
   Raise(ref, event::kResized);

@@ -7,15 +7,15 @@ enum class Handler {
   // main window
   MainCreated,
   MainDestroyed,
-  MainGroupLinkClicked,    // 超级按钮1
-  MainAuthorLinkClicked,   // 超级按钮2
-  MainCompletedSelected,   // 完本类 item selected
-  MainOngoingSelected,     // 连载类 item selected
+  MainGroupLinkClicked,      // 超级按钮1
+  MainAuthorLinkClicked,     // 超级按钮2
+  MainCompletedSelected,     // 完本类 item selected
+  MainOngoingSelected,       // 连载类 item selected
   MainCompletedUrlSelected,  // 完本网页 item selected
-  MainCompletedChosen,     // 单选框1 clicked
-  MainOngoingChosen,       // 单选框2 clicked
-  MainCollectClicked,      // 按钮2
-  MainDelayClicked,        // 按钮3
+  MainCompletedChosen,       // 单选框1 clicked
+  MainOngoingChosen,         // 单选框2 clicked
+  MainCollectClicked,        // 按钮2
+  MainDelayClicked,          // 按钮3
   // progress window
   ProgressResized,
   ProgressDestroyed,
@@ -26,16 +26,16 @@ enum class Handler {
   // browse window
   BrowseCreated,
   BrowseDestroyed,
-  BrowseCompletedChosen,     // 单选框1 clicked
-  BrowseOngoingChosen,       // 单选框2 clicked
-  BrowseCompletedSelected,   // 完本类 item selected
-  BrowseOngoingSelected,     // 连载类 item selected
-  BrowseFileSelected,        // 文件框1 selection changed
-  BrowseFileDoubleClicked,   // 文件框1 double-clicked
-  BrowseTimerTick,           // 时钟1
-  BrowseSearchGotFocus,      // 编辑框1 got focus
-  BrowseSearchLostFocus,     // 编辑框1 lost focus
-  BrowseSearchClicked,       // 按钮1
+  BrowseCompletedChosen,    // 单选框1 clicked
+  BrowseOngoingChosen,      // 单选框2 clicked
+  BrowseCompletedSelected,  // 完本类 item selected
+  BrowseOngoingSelected,    // 连载类 item selected
+  BrowseFileSelected,       // 文件框1 selection changed
+  BrowseFileDoubleClicked,  // 文件框1 double-clicked
+  BrowseTimerTick,          // 时钟1
+  BrowseSearchGotFocus,     // 编辑框1 got focus
+  BrowseSearchLostFocus,    // 编辑框1 lost focus
+  BrowseSearchClicked,      // 按钮1
   Count
 };
 

@@ -100,14 +100,16 @@ int Top(Unit u) {
 
 int Width(Unit u) {
   if (QWidget* widget = LiveWidget(u)) {
-    return widget->isWindow() ? widget->frameGeometry().width() : widget->width();
+    if (auto* window = dynamic_cast<WindowWidget*>(widget)) return window->OuterSize().width();
+    return widget->width();
   }
   return RecordOf(u).width;
 }
 
 int Height(Unit u) {
   if (QWidget* widget = LiveWidget(u)) {
-    return widget->isWindow() ? widget->frameGeometry().height() : widget->height();
+    if (auto* window = dynamic_cast<WindowWidget*>(widget)) return window->OuterSize().height();
+    return widget->height();
   }
   return RecordOf(u).height;
 }
@@ -131,7 +133,7 @@ void SetWidth(Unit u, int value) {
   QWidget* widget = LiveWidget(u);
   RecordOf(u).width = value;
   if (auto* window = dynamic_cast<WindowWidget*>(widget)) {
-    window->SetOuterSize(value, window->frameGeometry().height());
+    window->SetOuterSize(value, window->OuterSize().height());
   } else if (widget != nullptr) {
     widget->resize(value, widget->height());
   }
@@ -142,7 +144,7 @@ void SetHeight(Unit u, int value) {
   QWidget* widget = LiveWidget(u);
   RecordOf(u).height = value;
   if (auto* window = dynamic_cast<WindowWidget*>(widget)) {
-    window->SetOuterSize(window->frameGeometry().width(), value);
+    window->SetOuterSize(window->OuterSize().width(), value);
   } else if (widget != nullptr) {
     widget->resize(widget->width(), value);
   }

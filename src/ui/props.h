@@ -10,11 +10,11 @@ namespace lirvo::ui {
 // Common properties (any unit).
 int Left(Unit u);
 int Top(Unit u);
-int Width(Unit u);   // outer width
-int Height(Unit u);  // outer height
-void SetLeft(Unit u, int value);    // clamped to -32627 ... 32627
+int Width(Unit u);                // outer width
+int Height(Unit u);               // outer height
+void SetLeft(Unit u, int value);  // clamped to -32627 ... 32627
 void SetTop(Unit u, int value);
-void SetWidth(Unit u, int value);   // clamped to 0 ... 32627
+void SetWidth(Unit u, int value);  // clamped to 0 ... 32627
 void SetHeight(Unit u, int value);
 bool Visible(Unit u);  // true only when the unit and all its parents are shown
 void SetVisible(Unit u, bool visible);
@@ -34,7 +34,7 @@ void SetEditText(Unit edit, const Text& text);
 // Combo box.
 Text ComboText(Unit combo);  // drop-down list: selected item's text or empty
 void SetComboText(Unit combo, const Text& text);
-int ComboIndex(Unit combo);  // -1 when nothing is selected
+int ComboIndex(Unit combo);                 // -1 when nothing is selected
 void SetComboIndex(Unit combo, int index);  // clamped to -1 ... count-1
 
 // Check box and radio button.
@@ -44,7 +44,7 @@ void SetChecked(Unit box, bool checked);  // a radio button alone; its group kee
 // File box.
 Text FileBoxFolder(Unit box);
 void SetFileBoxFolder(Unit box, const Text& folder);  // lists the folder again
-Text FileBoxSelected(Unit box);  // bare name of the selected entry, or empty
+Text FileBoxSelected(Unit box);                       // bare name of the selected entry, or empty
 
 // Picture box: whole image file bytes (JPEG); empty removes the picture.
 Bytes Picture(Unit box);

@@ -140,11 +140,17 @@ void WindowWidget::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   if (isVisible()) {
     const QRect frame = frameGeometry();
-    if (QSize(frame.width() - width(), frame.height() - height()) == m_assumedFrame) {
-      m_outer = frame.size();  // the user resized it
+    if (QSize(frame.width() - width(), frame.height() - height()) != m_assumedFrame) {
+      FollowFrame();  // resizes again; that resize is the one reported
+      return;
     }
+    m_outer = frame.size();  // the user may have resized it
   }
   Engine::Get().OnResized(m_ref);
+}
+
+QSize WindowWidget::OuterSize() const {
+  return size() + FrameExtra();
 }
 
 void WindowWidget::showEvent(QShowEvent* e) {

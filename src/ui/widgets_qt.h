@@ -40,6 +40,7 @@ class WindowWidget : public QWidget {
 
   // Outer size minus client size, as the window manager reports it now.
   QSize FrameExtra() const;
+  QSize OuterSize() const;
   // Sets the outer size, taking the frame into account.
   void SetOuterSize(int width, int height);
   void SetBackground(const QImage& tile);
