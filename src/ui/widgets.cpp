@@ -31,7 +31,7 @@ Text FromQt(const QString& text) {
 
 namespace {
 
-// The system's text order for names: Chinese collation, case ignored.
+// Collation for names: case ignored, Chinese by pinyin.
 const QCollator& NameCollator() {
   static const QCollator collator = [] {
     QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
@@ -39,6 +39,50 @@ const QCollator& NameCollator() {
     return c;
   }();
   return collator;
+}
+
+bool IsHan(const QString& text, qsizetype pos, qsizetype* length) {
+  char32_t code = text.at(pos).unicode();
+  *length = 1;
+  if (QChar::isHighSurrogate(code) && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
+    code = QChar::surrogateToUcs4(text.at(pos), text.at(pos + 1));
+    *length = 2;
+  }
+  return QChar::script(code) == QChar::Script_Han;
+}
+
+// The next run of Han or of other characters, from `pos` on.
+QStringView NextRun(const QString& text, qsizetype& pos, bool* han) {
+  const qsizetype start = pos;
+  qsizetype length = 0;
+  *han = IsHan(text, pos, &length);
+  pos += length;
+  while (pos < text.size()) {
+    bool same = IsHan(text, pos, &length) == *han;
+    if (!same) break;
+    pos += length;
+  }
+  return QStringView(text).mid(start, pos - start);
+}
+
+// The order a Chinese Windows user sees in file lists: digits, punctuation and
+// Latin letters (case ignored) before Chinese characters, which go by pinyin.
+// ICU's Chinese collation alone would put the Han characters first.
+int CompareNames(const QString& a, const QString& b) {
+  qsizetype i = 0;
+  qsizetype j = 0;
+  while (i < a.size() && j < b.size()) {
+    bool hanA = false;
+    bool hanB = false;
+    const QStringView runA = NextRun(a, i, &hanA);
+    const QStringView runB = NextRun(b, j, &hanB);
+    if (hanA != hanB) return hanA ? 1 : -1;
+    const int order = NameCollator().compare(runA, runB);
+    if (order != 0) return order;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
 }
 
 bool SameIgnoringCase(const QString& a, const QString& b) {
@@ -273,7 +317,7 @@ int ListWidget::Add(const Text& text, int data) {
   if (m_sorted) {
     const QString shown = ToQt(text);
     position = 0;
-    while (position < Count() && NameCollator().compare(item(position)->text(), shown) <= 0) {
+    while (position < Count() && CompareNames(item(position)->text(), shown) <= 0) {
       ++position;
     }
   }
@@ -329,9 +373,8 @@ void FileBoxWidget::SetFolder(const Text& folder) {
     if (!known) entries.emplace_back(std::move(shown), name);
   }
   FindFileClose(state);
-  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    return NameCollator().compare(a.first, b.first) < 0;
-  });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& a, const auto& b) { return CompareNames(a.first, b.first) < 0; });
 
   for (auto& [shown, name] : entries) {
     addItem(shown);

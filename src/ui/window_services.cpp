@@ -109,6 +109,10 @@ int ShowMessageBox(const Text& message, int style, const Text& title) {
   for (std::size_t i = 0; i < specs.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return specs[i].result;
   }
+  // Closed some other way: as Esc would answer.
+  for (const ButtonSpec& spec : specs) {
+    if (spec.result == 1) return 1;
+  }
   return 0;
 }
 

@@ -1,0 +1,137 @@
+// The browse window's file box and the list box services: what a listing
+// takes, its order, the selection it keeps, and the events it does not raise.
+#include <QListWidget>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "services/files.h"
+#include "services/gbk.h"
+#include "support/gui_access.h"
+#include "support/gui_fixture.h"
+#include "support/temp_folder.h"
+#include "ui/props.h"
+
+namespace lirvo::ui {
+namespace {
+
+using namespace lirvo::literals;
+using test::Live;
+
+int g_selections = 0;
+int g_doubleClicks = 0;
+
+class FileBoxTest : public test::GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    g_selections = g_doubleClicks = 0;
+    RegisterHandler(Handler::BrowseFileSelected, [] { ++g_selections; });
+    RegisterHandler(Handler::BrowseFileDoubleClicked, [] { ++g_doubleClicks; });
+    Touch("b.rar");
+    Touch("A.rar");
+    Touch("c.RAR");
+    Touch(".hidden.rar");
+    Touch("中文.rar");
+    Touch("阿.rar");
+    std::filesystem::create_directory(m_folder.NativePath() + "/dir.rar");
+    ASSERT_TRUE(OpenWindow(Window::Browse));
+  }
+
+  void Touch(const std::string& utf8Name) {
+    std::ofstream(m_folder.NativePath() + "/" + utf8Name) << "x";
+  }
+
+  static std::vector<Text> Listed() {
+    std::vector<Text> names;
+    auto* box = Live<QListWidget>(browse_win::文件框1);
+    for (int row = 0; row < box->count(); ++row) names.push_back(FromQt(box->item(row)->text()));
+    return names;
+  }
+
+  test::TempFolder m_folder;
+};
+
+TEST_F(FileBoxTest, ListsFilesOnlySortedIgnoringCaseWithoutHiddenFiles) {
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
+  EXPECT_EQ(Listed(), (std::vector<Text>{"A.rar", "b.rar", "c.RAR", "阿.rar"_gbk, "中文.rar"_gbk}));
+  EXPECT_EQ(FileBoxFolder(browse_win::文件框1), m_folder.Path());
+  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "");
+  EXPECT_EQ(g_selections, 0) << "a listing raises no event";
+}
+
+TEST_F(FileBoxTest, FolderEndingInASeparatorListsTheSame) {
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path() + "\\");
+  EXPECT_EQ(Listed().size(), 5u);
+}
+
+TEST_F(FileBoxTest, EmptyFolderTextListsTheCurrentDirectory) {
+  SetFileBoxFolder(browse_win::文件框1, "");
+  EXPECT_EQ(Listed().size(), 5u);
+  EXPECT_FALSE(FileBoxFolder(browse_win::文件框1).empty());
+}
+
+TEST_F(FileBoxTest, WindowLoadListsTheProgramFolder) {
+  EXPECT_EQ(Listed().size(), 5u) << "the template gives no folder";
+}
+
+TEST_F(FileBoxTest, MissingFolderGivesAnEmptyList) {
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path("没有"_gbk));
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "");
+}
+
+TEST_F(FileBoxTest, UserSelectionRaisesTheEventAndAListingKeepsIt) {
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
+  auto* box = Live<QListWidget>(browse_win::文件框1);
+  const QRect third = box->visualItemRect(box->item(4));
+  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, third.center());
+  EXPECT_EQ(g_selections, 1);
+  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "中文.rar"_gbk);
+
+  Touch("0.rar");
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
+  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "中文.rar"_gbk) << "the name is selected again";
+  EXPECT_EQ(g_selections, 1);
+
+  emit box->itemDoubleClicked(box->item(1));
+  EXPECT_EQ(g_doubleClicks, 1);
+}
+
+TEST_F(FileBoxTest, SelectedNameIsFoundAgainIgnoringCase) {
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
+  Live<QListWidget>(browse_win::文件框1)->setCurrentRow(1);  // b.rar
+  std::filesystem::rename(m_folder.NativePath() + "/b.rar", m_folder.NativePath() + "/B.rar");
+  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
+  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "B.rar");
+}
+
+// ---- List box services ----------------------------------------------------------
+
+TEST_F(FileBoxTest, UnsortedListBoxAppendsAndReadsBack) {
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "乙"_gbk), 0);
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "甲"_gbk), 1);
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "a"), 2);
+  EXPECT_EQ(ListItemCount(browse_win::列表框1), 3);
+  EXPECT_EQ(ListItemText(browse_win::列表框1, 1), "甲"_gbk);
+  EXPECT_EQ(ListItemText(browse_win::列表框1, 3), "");
+  EXPECT_EQ(ListItemText(browse_win::列表框1, -1), "");
+  ListClear(browse_win::列表框1);
+  EXPECT_EQ(ListItemCount(browse_win::列表框1), 0);
+}
+
+TEST_F(FileBoxTest, SortedListBoxReturnsTheSortedPlace) {
+  CloseWindow(Window::Browse, true);
+  test::RecordOf(Window::Browse).units[static_cast<std::size_t>(browse_win::列表框1.index)].sorted =
+      true;
+  ASSERT_TRUE(OpenWindow(Window::Browse));
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "b"), 0);
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "D"), 1);
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "a"), 0);
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "C"), 2);
+  EXPECT_EQ(ListItemText(browse_win::列表框1, 3), "D");
+}
+
+}  // namespace
+}  // namespace lirvo::ui
