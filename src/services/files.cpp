@@ -186,6 +186,10 @@ std::vector<FoundEntry> Search(const Text& pattern) {
   return kept;
 }
 
+// POSIX has no attribute bits; they are made up from what it has: a name
+// beginning with "." is hidden, a folder has the folder bit, a file no one may
+// write is read-only, and every file has the archive bit that Windows gives
+// new files. Nothing is ever "system".
 int AttributesOf(const FoundEntry& entry) {
   int attributes = 0;
   if (!entry.name.empty() && entry.name[0] == '.') attributes |= kAttrHidden;
