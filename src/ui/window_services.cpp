@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -184,7 +185,9 @@ void OpenUrl(const Text& target) {
   if (IsWebAddress(target)) {
     url = QUrl(ToQt(target), QUrl::TolerantMode);
   } else {
-    url = QUrl::fromLocalFile(QString::fromStdString(NativePath(target)));
+    // A relative path names a place under the current directory.
+    const QString path = QString::fromStdString(NativePath(target));
+    url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
   }
   QDesktopServices::openUrl(url);  // starts the handler and returns
 }
