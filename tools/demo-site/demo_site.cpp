@@ -1,7 +1,10 @@
 #include "demo_site.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -157,6 +160,12 @@ bool DemoSite::Start() {
     auto& server = m->servers[i];
     server.http = std::make_unique<httplib::Server>();
     server.http->new_task_queue = [] { return new SmallPool(); };
+    // Without SO_REUSEPORT (the library's default): a second site on a port
+    // that is in use must fail to start, not share the requests.
+    server.http->set_socket_options([](socket_t sock) {
+      int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     const Host host = static_cast<Host>(i);
     Impl* impl = m.get();
     server.http->Get(".*",
@@ -194,7 +203,14 @@ bool DemoSite::Start() {
       return false;
     }
     httplib::Server* raw = server.http.get();
-    server.thread = std::thread([raw] { raw->listen_after_bind(); });
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    server.thread = std::thread([raw, ended] {
+      raw->listen_after_bind();
+      *ended = true;
+    });
+    // The library's stop() does nothing until the server runs: wait for it, so
+    // that a Stop() right after Start() cannot leave a thread in accept().
+    while (!raw->is_running() && !*ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   m->running = true;
   return true;
