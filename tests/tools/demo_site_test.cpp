@@ -5,8 +5,6 @@
 #include <jpeglib.h>
 
 #include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
 #include <set>
 
 #include "cover_picture.h"
@@ -368,19 +366,6 @@ std::optional<ZipCheck> ReadZip(const Bytes& zip) {
 TEST(DemoZip, Crc32MatchesTheCheckValue) {
   EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);
   EXPECT_EQ(Crc32(""), 0u);
-}
-
-TEST(DemoZip, UnzipToolAcceptsTheArchive) {
-  // A second opinion from a real archive reader, where the machine has one.
-  if (std::system("command -v unzip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no unzip";
-  const std::string path = ::testing::TempDir() + "demo_site_test.zip";
-  const std::string zip = StoredZip("小说.txt", std::string(40000, 'x'));
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(zip.data(), 1, zip.size(), f);
-  std::fclose(f);
-  EXPECT_EQ(std::system(("unzip -tqq '" + path + "' >/dev/null 2>&1").c_str()), 0);
-  std::remove(path.c_str());
 }
 
 TEST_F(DemoSiteContentTest, ArchivesAreZipsOfTheStatedSize) {

@@ -15,16 +15,20 @@
 // Every answer has a Content-Length. Unknown paths give 404 with a short page.
 //
 // Listing pages. A category has `pagesPerCategory` full pages (20 entries,
-// 3000 bytes or more) and then one short page of fewer than 3000 bytes without
-// entries ("no more novels"); page numbers beyond that give the 404 page, which
-// is short as well. Every entry of a page cuts, with the collection engine's
-// marker arithmetic, into exactly the fields of its Entry below.
+// 3000 bytes or more) and then one short page of fewer than 3000 bytes that
+// has the list markers but no entries ("no more novels"); page numbers beyond
+// that give the 404 page, which is short as well. Every entry of a page cuts,
+// with the collection engine's marker arithmetic, into exactly the fields of
+// its Entry below. Titles, serials and cover paths are unique in the site.
+// Archives are 40000 to 90000 bytes by default, so an ongoing novel's archive
+// never counts as present (300000) and a completed one always does once saved.
 //
 // Awkward cases live only in the three "awkward" categories: 校园小说
-// (completed), 同人小说 (completed) and 同人小说 (ongoing). Each of them holds
-// the same set, with pages counted from 1 and entries from 1 within a page:
-//   page 1, entry 3: a title with GBK characters whose trail byte is 0x5C
-//                    ("\"), first and last ("錦衣天運", plus a distinct suffix)
+// (completed, index 15), 同人小说 (completed, index 12) and 同人小说 (ongoing,
+// index 7). Each holds the same set; pages count from 1, entries from 1:
+//   page 1, entry 3: a title whose first and last characters have the trail
+//                    byte 0x5C (""): 校园小说 "錦衣天運", 同人小说 completed
+//                    "誠心為謀", 同人小说 ongoing "運籌帷幄衆"
 //   page 1, entry 5: three 作者头 before 作者尾; the author cut starts after the
 //                    first one, so Entry::author holds the rest, markers and all
 //   page 1, entry 8: empty introduction (the collector skips it; recorded() is
@@ -33,9 +37,14 @@
 //   page 3 (if pagesPerCategory >= 3), entry 11: no title tail marker; its title
 //                    cuts empty and ends the page, so entries 12..20 are never
 //                    reached (Page::processed is 11)
-// With SiteOptions::hostileTitles, page 1 of 校园小说 (completed) additionally
-// has titles that try to leave the library folder (entries 10, 12, 14, 16:
-// "..\..\..", "../../..", "a/b", "\"-led); never by default.
+// So with 3 pages an awkward category records 19 + 20 + 10 = 49 novels, any
+// other category 60 (CollectedEntries gives them in order).
+// With SiteOptions::hostileTitles, page 1 of 校园小说 (completed) also has titles
+// that try to leave the library folder: entry 10 "..\..\..\逃出书库", entry 12
+// "../../../逃出书库", entry 14 "书库/越界", entry 16 "\根目录越界". Never by
+// default. The file inside an archive never carries "/" or "\" in its name.
+//
+// Include as "demo_site.h" (the library exports its folder).
 #include <cstdint>
 #include <functional>
 #include <memory>
