@@ -1,0 +1,130 @@
+// Title suggestions and the search of the novel index.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "library/browse_fixture.h"
+#include "library/search.h"
+#include "services/profile.h"
+
+namespace lirvo::test {
+namespace {
+
+const char kFailure[] =
+    "寻找失败，原因如下：\r\n  ①：本文件不存在\r\n  "
+    "②：本文件存在但是本程序更新后没有采集过本类小说，采集时不论是否成功、失败！！";
+
+class SearchTest : public BrowseFixture {
+ protected:
+  Text IndexPath() const { return m_folder.Path("小说\\ini\\小说.ini"_gbk); }
+  void AddIndexLine(const Text& title, const Text& archive) {
+    MakeFolders(m_folder.Path("小说\\ini"_gbk));
+    ASSERT_TRUE(WriteProfile(IndexPath(), "小说"_gbk, title, archive));
+  }
+  void Search(const Text& boxText) {
+    ui::SetEditText(bw::编辑框1, boxText);
+    library::BrowseSearchClicked();
+  }
+  void ExpectFailureShown() {
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, Utf8ToGbk(kFailure));
+    EXPECT_EQ(messages[0].style, 0x40);
+    EXPECT_TRUE(openedUrls.empty());
+  }
+};
+
+// ---- search
+
+TEST_F(SearchTest, FoundTitleOffersToOpenItsArchive) {
+  const Text archive = ArchiveFolder(false, "网游竞技"_gbk) + "\\某书.rar"_gbk;
+  AddIndexLine("某书"_gbk, archive);
+  OpenBrowse();
+
+  Search("某书.rar"_gbk);
+
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, "寻找成功，是否打开？"_gbk);
+  EXPECT_EQ(messages[0].style, 1);
+  EXPECT_EQ(openedUrls, std::vector<Text>{archive});
+}
+
+TEST_F(SearchTest, CancelOpensNothing) {
+  AddIndexLine("某书"_gbk, "/somewhere/某书.rar"_gbk);
+  OpenBrowse();
+  answer = 1;
+  Search("某书"_gbk);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(openedUrls.empty());
+}
+
+TEST_F(SearchTest, UnknownTitleShowsTheFailureText) {
+  AddIndexLine("某书"_gbk, "/somewhere/某书.rar"_gbk);
+  OpenBrowse();
+  Search("某"_gbk);  // no partial match
+  ExpectFailureShown();
+}
+
+TEST_F(SearchTest, InitialBlankBoxShowsTheFailureText) {
+  AddIndexLine("某书"_gbk, "/somewhere/某书.rar"_gbk);
+  OpenBrowse();
+  ASSERT_EQ(ui::EditText(bw::编辑框1), " ");
+  library::BrowseSearchClicked();
+  ExpectFailureShown();
+}
+
+TEST_F(SearchTest, MissingIndexShowsTheFailureText) {
+  OpenBrowse();
+  Search("某书"_gbk);
+  ExpectFailureShown();
+}
+
+TEST_F(SearchTest, TitleEndingInRarCannotBeFoundByItsExactName) {
+  AddIndexLine("Lunarrar", "/somewhere/Lunarrar.rar");
+  OpenBrowse();
+  Search("Lunarrar");
+  ExpectFailureShown();
+}
+
+// ---- suggestions
+
+TEST_F(SearchTest, TickWithEmptyPoolEmptiesTheBox) {
+  OpenBrowse();
+  ui::SetEditText(bw::编辑框1, "旧的"_gbk);
+  library::BrowseTimerTick();
+  EXPECT_EQ(ui::EditText(bw::编辑框1), "");
+}
+
+TEST_F(SearchTest, TickWithOneTitleAlwaysShowsIt) {
+  AddArchive(true, "玄幻小说"_gbk, "独书.rar"_gbk);
+  OpenBrowse();
+  for (int i = 0; i < 20; ++i) {
+    ui::SetEditText(bw::编辑框1, " ");
+    library::BrowseTimerTick();
+    ASSERT_EQ(ui::EditText(bw::编辑框1), "独书"_gbk);
+  }
+}
+
+TEST_F(SearchTest, TickDrawsOverTheWholePool) {
+  for (int i = 0; i < 100; ++i) AddArchive(true, "玄幻小说"_gbk, "书" + std::to_string(i) + ".rar");
+  OpenBrowse();
+  const std::vector<Text> pool = Pool();
+  ASSERT_EQ(pool.size(), 100u);
+
+  // The generator's first draws over 0..99 are 41, 67, 34.
+  ResetRandomNumber();
+  for (int index : {41, 67, 34}) {
+    library::BrowseTimerTick();
+    EXPECT_EQ(ui::EditText(bw::编辑框1), pool[index]);
+  }
+}
+
+TEST_F(SearchTest, TimerRunsAtFiveSecondsAndStopsWhileTyping) {
+  OpenBrowse();
+  EXPECT_EQ(ui::TimerInterval(bw::时钟1), 5000);
+  library::BrowseSearchGotFocus();
+  EXPECT_EQ(ui::TimerInterval(bw::时钟1), 0);
+  library::BrowseSearchLostFocus();
+  EXPECT_EQ(ui::TimerInterval(bw::时钟1), 5000);
+}
+
+}  // namespace
+}  // namespace lirvo::test

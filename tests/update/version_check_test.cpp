@@ -1,0 +1,124 @@
+// The version check at start: the offer, the unseen close, a server that is down.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "support/raw_server.h"
+#include "update/self_update.h"
+#include "update/update_fixture.h"
+#include "update/version_check.h"
+
+namespace lirvo::test {
+namespace {
+
+// ---- comparison of the two version texts
+
+struct VersionCase {
+  const char* remote;  // UTF-8
+  bool newer;
+};
+
+class IsNewerVersionTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(IsNewerVersionTest, ComparedAsNumbersWithMargin) {
+  EXPECT_EQ(update::IsNewerVersion("1180", Utf8ToGbk(GetParam().remote)), GetParam().newer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, IsNewerVersionTest,
+    ::testing::Values(VersionCase{"1190", true}, VersionCase{"1180", false},
+                      VersionCase{"1179", false}, VersionCase{"1180.00000005", false},
+                      VersionCase{"1180.0000002", true}, VersionCase{"1190\r\n", true},
+                      VersionCase{" 1181", true}, VersionCase{"１１９０", true},
+                      VersionCase{"1180.0", false}, VersionCase{"", false},
+                      VersionCase{"版本1190", false}, VersionCase{"<html>404</html>", false},
+                      // texts are never compared as texts
+                      VersionCase{"999", false}, VersionCase{"10000", true}));
+
+// ---- the check in the running windows
+
+class VersionCheckTest : public UpdateFixture {
+ protected:
+  void StartWithVersionText(const std::string& body) {
+    RawServer server(RawScript().Send(HttpResponse(200, body)));
+    MapUpdateHost(server.HostPort());
+    Start();
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/lirvo/banben");
+  }
+  void ExpectOffer(const Text& shown) {
+    ASSERT_TRUE(ui::IsLoaded(ui::Window::Update));
+    EXPECT_TRUE(ui::Visible(uw::窗口));
+    EXPECT_TRUE(ui::Visible(mw::窗口));
+    EXPECT_EQ(ui::EditText(uw::编辑框3), shown);
+  }
+  void ExpectNoOffer() {
+    EXPECT_FALSE(ui::IsLoaded(ui::Window::Update));
+    EXPECT_TRUE(ui::Visible(mw::窗口));
+  }
+};
+
+TEST_F(VersionCheckTest, NewerVersionShowsTheOfferAboveTheMainWindow) {
+  StartWithVersionText("1190");
+  ExpectOffer("1190");
+}
+
+TEST_F(VersionCheckTest, TinyButRealStepIsOffered) {
+  StartWithVersionText("1180.0000002");
+  ExpectOffer("1180.0000002");
+}
+
+TEST_F(VersionCheckTest, TrailingLineEndIsKeptAndIgnoredByTheComparison) {
+  StartWithVersionText("1190\r\n");
+  ExpectOffer("1190\r\n");
+}
+
+TEST_F(VersionCheckTest, TextUpToFirstNulIsShown) {
+  StartWithVersionText(std::string("1190\0junk", 9));
+  ExpectOffer("1190");
+}
+
+class NoOfferTest : public VersionCheckTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NoOfferTest, WindowClosesUnseen) {
+  StartWithVersionText(GetParam());
+  ExpectNoOffer();
+}
+
+INSTANTIATE_TEST_SUITE_P(SameOlderOrNoNumber, NoOfferTest,
+                         ::testing::Values("1180", "1179", "1180.00000005", "", "not a number"));
+
+TEST_F(VersionCheckTest, ServerDownClosesUnseenWithoutHoldingUpTheStart) {
+  int port = 0;
+  {
+    RawServer gone(RawScript{});
+    port = gone.Port();
+  }  // nothing listens there any more
+  MapUpdateHost("127.0.0.1:" + std::to_string(port));
+
+  const auto begin = std::chrono::steady_clock::now();
+  Start();
+  const auto elapsed = std::chrono::steady_clock::now() - begin;
+
+  ExpectNoOffer();
+  EXPECT_EQ(ui::Visible(mw::窗口), true);
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+}
+
+TEST_F(VersionCheckTest, ErrorPageReadsAsNoVersion) {
+  RawServer server(RawScript().Send(HttpResponse(404, "<html>not found</html>")));
+  MapUpdateHost(server.HostPort());
+  Start();
+  ExpectNoOffer();
+}
+
+TEST_F(VersionCheckTest, QuitClosesTheOfferAndKeepsTheMainWindow) {
+  StartWithVersionText("1190");
+  update::UpdateQuitClicked();
+  ui::ProcessPendingEvents();
+  ExpectNoOffer();
+}
+
+}  // namespace
+}  // namespace lirvo::test
