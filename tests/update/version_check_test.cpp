@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "app/register.h"
 #include "support/raw_server.h"
 #include "update/self_update.h"
 #include "update/update_fixture.h"
@@ -118,6 +119,15 @@ TEST_F(VersionCheckTest, QuitClosesTheOfferAndKeepsTheMainWindow) {
   update::UpdateQuitClicked();
   ui::ProcessPendingEvents();
   ExpectNoOffer();
+}
+
+// The real start-up: the main window's created handler loads the update window.
+TEST_F(VersionCheckTest, ProgramStartOffersNewerVersion) {
+  ui::ClearHandlers();
+  app::RegisterHandlers();
+  update::RegisterHandlers();
+  StartWithVersionText("1190");
+  ExpectOffer("1190");
 }
 
 }  // namespace
