@@ -97,8 +97,8 @@ int ShowMessageBox(const Text& message, int style, const Text& title) {
   box.setWindowModality(Qt::ApplicationModal);
   const std::vector<ButtonSpec> specs = ButtonsOf(style);
   std::vector<QPushButton*> buttons;
-  for (const ButtonSpec& spec : specs) {
-    buttons.push_back(box.addButton(QString::fromUtf8(spec.caption), QMessageBox::AcceptRole));
+  for (const ButtonSpec& button : specs) {
+    buttons.push_back(box.addButton(QString::fromUtf8(button.caption), QMessageBox::AcceptRole));
   }
   const std::size_t defaultIndex = static_cast<std::size_t>((style >> 8) & 0xF);
   box.setDefaultButton(buttons[defaultIndex < buttons.size() ? defaultIndex : 0]);
@@ -111,8 +111,8 @@ int ShowMessageBox(const Text& message, int style, const Text& title) {
     if (box.clickedButton() == buttons[i]) return specs[i].result;
   }
   // Closed some other way: as Esc would answer.
-  for (const ButtonSpec& spec : specs) {
-    if (spec.result == 1) return 1;
+  for (const ButtonSpec& button : specs) {
+    if (button.result == 1) return 1;
   }
   return 0;
 }
