@@ -150,7 +150,12 @@ TEST_F(SelfUpdateTest, FailedDownloadLeavesAnEarlierFileAlone) {
 TEST_F(SelfUpdateTest, AcceptedUpdateSavesOpensAndEnds) {
   const std::string marker = m_folder.NativePath() + "/opened.txt";
   GTEST_FLAG_SET(death_test_style, "fast");
+  // The site's threads must not be running when the process forks: one that
+  // holds the allocator's lock would hang the child. The child serves itself.
+  m_site->Stop();
   const auto acceptUpdate = [&] {
+    if (!m_site->Start()) std::exit(4);
+    m_site->MapHostsForTest();
     ui::SetExitRoutine(nullptr);
     ui::SetOpenUrlRecorder([&](const Text& target) { std::ofstream(marker) << target; });
     m_answers = {1, 0};
