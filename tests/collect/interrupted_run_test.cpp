@@ -1,0 +1,315 @@
+// A collection run killed at random points (SIGKILL, no clean-up of any kind)
+// must leave a library that is whole: profile files parsable, every archive
+// and cover either absent, its old content or the complete new one. A run
+// that is let finish afterwards must leave the library a clean run leaves.
+//
+// Each run is a forked child that starts its own demo site: server threads
+// must not exist in the parent at the fork.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "collect/collect_steps.h"
+#include "demo_site.h"
+#include "services/files.h"
+#include "services/gbk.h"
+#include "services/http.h"
+#include "services/native_path.h"
+#include "services/profile.h"
+#include "support/temp_folder.h"
+
+namespace lirvo::test {
+namespace {
+
+using namespace lirvo::literals;
+namespace fs = std::filesystem;
+using demo::Entry;
+using Clock = std::chrono::steady_clock;
+
+const RunChoice kChoice{true, 0, "3"};  // 玄幻小说, 60 novels
+constexpr int kKills = 6;
+constexpr int kSummaryShown = 0;
+constexpr int kNoSummary = 5;
+constexpr int kNoSite = 9;
+constexpr int kNoWindow = 10;
+
+// The whole program run in a child process; never returns.
+[[noreturn]] void CollectInChild(const std::string& folder) {
+  demo::SiteOptions options;
+  for (int& port : options.ports) port = 0;
+  demo::DemoSite site(options);
+  if (!site.Start()) std::_Exit(kNoSite);
+  site.MapHostsForTest();
+  SetProgramFolderForTest(Utf8ToGbk(folder));
+  bool summary = false;
+  const Text summaryStart = "采集完成"_gbk;
+  if (!StartProgram([&](const Text& message, int) {
+        summary = summary || message.rfind(summaryStart, 0) == 0;
+        return 0;
+      }))
+    std::_Exit(kNoWindow);
+  ChooseAndCollect(kChoice);
+  std::_Exit(summary ? kSummaryShown : kNoSummary);
+}
+
+struct Outcome {
+  bool killed = false;  // the signal ended it, not the run
+  int exitCode = -1;
+};
+
+// Runs a collection in a child and kills it after `killAfter` (never when
+// the delay is negative).
+Outcome RunChild(const std::string& folder, std::chrono::milliseconds killAfter) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) CollectInChild(folder);
+  Outcome outcome;
+  if (child < 0) return outcome;
+  if (killAfter.count() >= 0) {
+    std::this_thread::sleep_for(killAfter);
+    ::kill(child, SIGKILL);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
+  return outcome;
+}
+
+// Every line of a profile as written: "[section]" or "key=value", each
+// ending in CR LF, a section header first.
+::testing::AssertionResult WellFormedProfile(const fs::path& file) {
+  const Bytes bytes = ReadFile(Utf8ToGbk(file.string()));
+  if (bytes.empty()) return ::testing::AssertionFailure() << file << " is empty";
+  if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
+    return ::testing::AssertionFailure() << file << " ends in the middle of a line";
+  std::size_t pos = 0;
+  bool first = true;
+  while (pos < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", pos);
+    const std::string line = bytes.substr(pos, end - pos);
+    pos = end + 2;
+    const bool header = line.size() >= 2 && line.front() == '[' && line.back() == ']';
+    if (first && !header) return ::testing::AssertionFailure() << file << " has no header";
+    if (!header && line.find('=') == std::string::npos)
+      return ::testing::AssertionFailure() << file << ": broken line \"" << GbkToUtf8(line) << "\"";
+    if (line.find_first_of("\r\n") != std::string::npos)
+      return ::testing::AssertionFailure() << file << ": stray line break";
+    first = false;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Temporary files a killed run may leave: the download's and a profile
+// replacement's. They are never library content.
+bool IsLeftoverTemporary(const std::string& name) {
+  static const std::regex profileTemporary(R"(.*\.ini\.tmp[0-9]+-[0-9]+)");
+  return name == ".lirvo-download.tmp" || std::regex_match(name, profileTemporary);
+}
+
+class InterruptedRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_category = m_site.Find(kChoice.completed, kChoice.category);
+    ASSERT_NE(m_category, nullptr);
+    m_entries = demo::CollectedEntries(*m_category, 3);
+    ASSERT_EQ(m_entries.size(), 60u);
+    for (const Entry& e : m_entries) m_byName[NativeName(e.title)] = &e;
+    m_clean = fs::path(m_root.NativePath()) / "clean";
+    m_library = fs::path(m_root.NativePath()) / "killed";
+    fs::create_directories(m_clean);
+    fs::create_directories(m_library);
+  }
+
+  fs::path Archives(const fs::path& folder) const {
+    return folder / "小说" / "完本" / NativeName(m_category->name);
+  }
+  fs::path Records(const fs::path& folder) const {
+    return folder / "小说" / "ini" / "完本" / NativeName(m_category->name);
+  }
+  fs::path Covers(const fs::path& folder) const { return folder / "小说" / "jpg"; }
+  fs::path Index(const fs::path& folder) const { return folder / "小说" / "ini" / "小说.ini"; }
+  Text ArchiveText(const fs::path& folder, const Entry& e) const {
+    return Utf8ToGbk(folder.string()) + "\\小说\\完本\\"_gbk + m_category->name + "\\" + e.title +
+           ".rar";
+  }
+  static Text GbkPath(const fs::path& path) { return Utf8ToGbk(path.string()); }
+
+  // Library content from before the runs, each kind of file once; a run
+  // replaces all of it.
+  void SeedOldContent() {
+    fs::create_directories(Archives(m_library));
+    fs::create_directories(Covers(m_library));
+    fs::create_directories(Records(m_library));
+    for (int i : {0, 25, 50})  // small enough to be fetched again
+      WriteFile(GbkPath(Archives(m_library) / (NativeName(m_entries[i].title) + ".rar")),
+                m_oldArchive);
+    for (int i : {1, 26})
+      WriteFile(GbkPath(Covers(m_library) / (NativeName(m_entries[i].title) + ".jpg")), m_oldCover);
+    for (int i : {2, 27})
+      WriteProfile(GbkPath(Index(m_library)), "小说"_gbk, m_entries[i].title, m_old);
+    WriteProfile(GbkPath(Records(m_library) / (NativeName(m_entries[3].title) + ".ini")),
+                 m_entries[3].title, "作者"_gbk, m_old);
+    WriteFile(GbkPath(Records(m_library) / (NativeName(m_entries[4].title) + "简介.ini")), m_old);
+  }
+
+  const Entry* EntryNamed(const std::string& name, const std::string& suffix) const {
+    if (name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      return nullptr;
+    auto it = m_byName.find(name.substr(0, name.size() - suffix.size()));
+    return it == m_byName.end() ? nullptr : it->second;
+  }
+
+  // What a killed run may leave behind.
+  void ExpectWholeLibrary(const fs::path& folder) {
+    for (const std::string& file : FilesUnder(Archives(folder))) {
+      SCOPED_TRACE(file);
+      if (IsLeftoverTemporary(file)) continue;
+      const Entry* e = EntryNamed(file, ".rar");
+      ASSERT_NE(e, nullptr) << "not an archive of the site";
+      const Bytes bytes = ReadFile(GbkPath(Archives(folder) / file));
+      EXPECT_TRUE(bytes == m_site.Archive(*e) || bytes == m_oldArchive)
+          << "archive of " << bytes.size() << " bytes";
+    }
+    for (const std::string& file : FilesUnder(Covers(folder))) {
+      SCOPED_TRACE(file);
+      if (IsLeftoverTemporary(file)) continue;
+      const Entry* e = EntryNamed(file, ".jpg");
+      ASSERT_NE(e, nullptr) << "not a cover of the site";
+      const Bytes bytes = ReadFile(GbkPath(Covers(folder) / file));
+      EXPECT_TRUE(bytes == m_site.Cover(*e) || bytes == m_oldCover)
+          << "cover of " << bytes.size() << " bytes";
+    }
+    for (const std::string& file : FilesUnder(Records(folder))) {
+      SCOPED_TRACE(file);
+      if (IsLeftoverTemporary(file)) continue;
+      const fs::path path = Records(folder) / file;
+      if (const Entry* e = EntryNamed(file, "简介.ini")) {
+        // The introduction is a plain file written in one piece; a kill right
+        // after it was opened leaves it empty, and the next run writes it again.
+        const Bytes bytes = ReadFile(GbkPath(path));
+        EXPECT_TRUE(bytes == e->introduction || bytes == m_old || bytes.empty());
+      } else if (const Entry* r = EntryNamed(file, ".ini")) {
+        EXPECT_TRUE(WellFormedProfile(path));
+        const Text author = ReadProfile(GbkPath(path), r->title, "作者"_gbk);
+        EXPECT_TRUE(author == r->author || author == m_old);
+      } else {
+        ADD_FAILURE() << "not a record of the site";
+      }
+    }
+    if (fs::exists(Index(folder))) {
+      EXPECT_TRUE(WellFormedProfile(Index(folder)));
+      for (const Entry& e : m_entries) {
+        SCOPED_TRACE(GbkToUtf8(e.title));
+        const Text line = ReadProfile(GbkPath(Index(folder)), "小说"_gbk, e.title);
+        if (line.empty() || line == m_old) continue;
+        ASSERT_EQ(line, ArchiveText(folder, e));
+        // The index names an archive only once it is complete.
+        EXPECT_EQ(ReadFile(line), m_site.Archive(e));
+      }
+    }
+    for (const std::string& file : FilesUnder(folder / "小说" / "ini")) {
+      if (file == "小说.ini" || IsLeftoverTemporary(fs::path(file).filename().string())) continue;
+      EXPECT_EQ(file.rfind("完本/" + NativeName(m_category->name) + "/", 0), 0u) << file;
+    }
+  }
+
+  // Lines of the index with the program folder taken out, in any order: a
+  // killed run may have added them in another order than a clean one.
+  std::multiset<std::string> IndexLines(const fs::path& folder) const {
+    const std::string root = folder.string();
+    std::multiset<std::string> lines;
+    std::istringstream in(ReadFile(GbkPath(Index(folder))));
+    for (std::string line; std::getline(in, line);) {
+      for (std::size_t at = line.find(root); at != std::string::npos; at = line.find(root))
+        line.replace(at, root.size(), "<folder>");
+      lines.insert(line);
+    }
+    return lines;
+  }
+
+  void ExpectSameLibrary() {
+    std::set<std::string> clean = FilesUnder(m_clean / "小说");
+    std::set<std::string> killed;
+    for (const std::string& file : FilesUnder(m_library / "小说"))
+      if (!IsLeftoverTemporary(fs::path(file).filename().string())) killed.insert(file);
+    ASSERT_EQ(killed, clean);
+    for (const std::string& file : clean) {
+      if (file == "ini/小说.ini") continue;
+      EXPECT_TRUE(ReadFile(GbkPath(m_clean / "小说" / file)) ==
+                  ReadFile(GbkPath(m_library / "小说" / file)))
+          << file;
+    }
+    EXPECT_EQ(IndexLines(m_library), IndexLines(m_clean));
+  }
+
+  demo::DemoSite m_site{[] {
+    demo::SiteOptions options;
+    for (int& port : options.ports) port = 0;
+    return options;
+  }()};  // never started: only asked what it serves
+  const demo::Category* m_category = nullptr;
+  std::vector<Entry> m_entries;
+  std::map<std::string, const Entry*> m_byName;
+  TempFolder m_root;
+  fs::path m_clean;
+  fs::path m_library;
+  const Bytes m_oldArchive = Bytes(20000, 'o');
+  const Bytes m_oldCover = Bytes(1500, 'c');
+  const Text m_old = "旧的"_gbk;
+};
+
+TEST_F(InterruptedRun, KilledRunsLeaveAWholeLibraryAndALaterRunCompletesIt) {
+  const Clock::time_point start = Clock::now();
+  const Outcome clean = RunChild(m_clean.string(), std::chrono::milliseconds(-1));
+  const auto runTime = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  ASSERT_FALSE(clean.killed);
+  ASSERT_EQ(clean.exitCode, kSummaryShown);
+  ExpectWholeLibrary(m_clean);
+  ASSERT_EQ(FilesUnder(Archives(m_clean)).size(), m_entries.size());
+
+  SeedOldContent();
+  ExpectWholeLibrary(m_library);
+  // Each kill lands somewhere in the first half of a run; a later run skips
+  // what is already complete, so the kills move on through the category.
+  std::mt19937 random(20110);
+  std::uniform_int_distribution<long> delay(0, std::max<long>(1, runTime.count() / 2));
+  int interrupted = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const std::chrono::milliseconds after(delay(random));
+    SCOPED_TRACE("kill " + std::to_string(kill) + " after " + std::to_string(after.count()) +
+                 " ms");
+    const Outcome outcome = RunChild(m_library.string(), after);
+    ASSERT_TRUE(outcome.killed || outcome.exitCode == kSummaryShown) << outcome.exitCode;
+    interrupted += outcome.killed;
+    ExpectWholeLibrary(m_library);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GE(interrupted, kKills / 2);
+
+  const Outcome last = RunChild(m_library.string(), std::chrono::milliseconds(-1));
+  ASSERT_FALSE(last.killed);
+  ASSERT_EQ(last.exitCode, kSummaryShown);
+  ExpectWholeLibrary(m_library);
+  ExpectSameLibrary();
+}
+
+}  // namespace
+}  // namespace lirvo::test
