@@ -136,6 +136,16 @@ void IniDocument::InsertLine(std::size_t index, std::string_view text) {
                  Line{offset, text.size(), 2});
 }
 
+bool IniDocument::IndexNewLine(Section& section, std::string_view text, std::size_t line) {
+  // Indexed as a later read of the file finds the line: blanks around the
+  // name fall away, and a name that starts with ";" makes it a comment.
+  std::string_view name, value;
+  if (Classify(text, name, value) != Kind::kKey) return false;
+  section.keys.emplace(Fold(name), line);  // an earlier key of that name still wins
+  section.lastKey = line;
+  return true;
+}
+
 bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::string_view value) {
   std::string line;
   line.reserve(key.size() + 1 + value.size());
@@ -151,9 +161,11 @@ bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::s
     header.append("[").append(sectionName).append("]");
     InsertLine(m_lines.size(), header);
     InsertLine(m_lines.size(), line);
-    added.keys.emplace(Fold(key), 1);
+    if (!IndexNewLine(added, line, 1)) added.lastKey = 0;
     m_sections.push_back(std::move(added));
-    m_sectionIndex.emplace(Fold(sectionName), m_sections.size() - 1);
+    std::string_view name, unused;
+    Classify(header, name, unused);
+    m_sectionIndex.emplace(Fold(name), m_sections.size() - 1);
     return true;
   }
   Section& section = m_sections[static_cast<std::size_t>(found - m_sections.data())];
@@ -182,8 +194,7 @@ bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::s
   }
   InsertLine(previous + 1, line);
   ++section.count;
-  section.lastKey += 1;
-  section.keys.emplace(Fold(key), section.lastKey);
+  IndexNewLine(section, line, section.lastKey + 1);
   for (Section* later = &section + 1; later != m_sections.data() + m_sections.size(); ++later) {
     ++later->first;
   }

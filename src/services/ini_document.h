@@ -64,6 +64,9 @@ class IniDocument {
   }
   void Parse();
   void IndexKeys(Section& section);
+  // Indexes a key line just inserted as line `line` of the section; false
+  // when the line does not read as a key.
+  bool IndexNewLine(Section& section, std::string_view text, std::size_t line);
   const Section* FindSection(std::string_view name) const;
   // Replaces line `index` (text and end) and moves the lines after it.
   void ReplaceLine(std::size_t index, std::string_view text, std::string_view end);

@@ -62,9 +62,19 @@ bool HasCharacter(std::string_view s, char byte) {
   return false;
 }
 
+// True when the header written for `section` ends in a "]" of its own: a
+// cut-off character at the end of the name would take the "]" as its second
+// byte and leave the header unclosed.
+bool ClosesHeader(std::string_view section) {
+  const std::string header = std::string(section) + "]";
+  std::size_t pos = 0;
+  while (pos < section.size()) pos += GbkCharLength(header, pos);
+  return pos == section.size();
+}
+
 // Names and values that would change the structure of the file on the next
-// read (split a line, end a key early, close a header early, open a section)
-// are refused rather than written.
+// read (split a line, end a key early, close a header early or never, open a
+// section) are refused rather than written.
 bool IsSafeToWrite(std::string_view section, const std::optional<std::string_view>& key,
                    const std::optional<std::string_view>& value) {
   if (HasLineBreak(section) || HasCharacter(section, ']')) return false;
@@ -72,7 +82,7 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
     if (HasLineBreak(*key) || key->find('=') != std::string_view::npos) return false;
     std::size_t first = key->find_first_not_of(" \t\v");
     if (first != std::string_view::npos && (*key)[first] == '[') return false;
-    if (value && HasLineBreak(*value)) return false;
+    if (value && (HasLineBreak(*value) || !ClosesHeader(section))) return false;
   }
   return true;
 }
