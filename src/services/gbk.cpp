@@ -9,15 +9,35 @@
 namespace lirvo {
 namespace {
 
-// One iconv descriptor per call keeps the conversions free of shared state.
+enum class Direction { kGbkToUtf8, kGb18030ToUtf8, kUtf8ToGbk, kUtf8ToGb18030 };
+
+// Opening an iconv descriptor costs more than most conversions (every path of
+// every file operation is converted), so each thread keeps one descriptor per
+// direction and resets it to its initial state before each use.
+iconv_t Descriptor(Direction direction) {
+  struct Cache {
+    iconv_t cd[4];
+    Cache() {
+      const char* const names[4][2] = {
+          {"UTF-8", "GBK"}, {"UTF-8", "GB18030"}, {"GBK", "UTF-8"}, {"GB18030", "UTF-8"}};
+      for (int i = 0; i < 4; ++i) cd[i] = iconv_open(names[i][0], names[i][1]);
+    }
+    ~Cache() {
+      for (iconv_t d : cd)
+        if (d != reinterpret_cast<iconv_t>(-1)) iconv_close(d);
+    }
+    Cache(const Cache&) = delete;
+    Cache& operator=(const Cache&) = delete;
+  };
+  thread_local Cache cache;
+  iconv_t cd = cache.cd[static_cast<int>(direction)];
+  if (cd != reinterpret_cast<iconv_t>(-1)) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return cd;
+}
+
 class Converter {
  public:
-  Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(m_cd);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
+  explicit Converter(Direction direction) : m_cd(Descriptor(direction)) {}
 
   bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
@@ -32,7 +52,10 @@ class Converter {
       std::size_t room = sizeof buffer;
       std::size_t rc = iconv(m_cd, &src, &left, &dst, &room);
       out.append(buffer, dst - buffer);
-      if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) break;
+      if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // a clean state for the next piece
+        break;
+      }
     }
     return len - left;
   }
@@ -40,6 +63,13 @@ class Converter {
  private:
   iconv_t m_cd;
 };
+
+// ASCII reads the same in GBK and UTF-8.
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
 
 std::size_t Utf8SequenceLength(unsigned char lead) {
   if (lead < 0x80) return 1;
@@ -64,10 +94,11 @@ std::size_t Gb18030SequenceLength(std::string_view bytes) {
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
+  if (IsAscii(gbk)) return std::string(gbk);
   std::string out;
   out.reserve(gbk.size() * 3 / 2);
-  Converter cv("UTF-8", "GBK");
-  Converter gb18030("UTF-8", "GB18030");
+  Converter cv(Direction::kGbkToUtf8);
+  Converter gb18030(Direction::kGb18030ToUtf8);
   if (!cv.ok()) return std::string(gbk);
   std::size_t pos = 0;
   while (pos < gbk.size()) {
@@ -91,10 +122,11 @@ std::string GbkToUtf8(std::string_view gbk) {
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
-  Converter gbk("GBK", "UTF-8");
-  Converter gb18030("GB18030", "UTF-8");
+  Converter gbk(Direction::kUtf8ToGbk);
+  Converter gb18030(Direction::kUtf8ToGb18030);
   if (!gbk.ok()) return std::string(utf8);
   std::size_t pos = 0;
   while (pos < utf8.size()) {

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -15,6 +16,7 @@ namespace {
 
 constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr long kReadBufferBytes = 102400;
+constexpr long long kReserveBoundBytes = 16ll << 20;
 
 using Clock = std::chrono::steady_clock;
 
@@ -82,7 +84,10 @@ bool OnHeadersDone(Transfer& t) {
     t.abort = Transfer::Abort::kTooLarge;
     return false;
   }
-  if (t.announced > 0) t.body.reserve(static_cast<size_t>(t.announced));
+  // Room for the announced body saves copies while it grows, but only up to a
+  // bound: a server may announce far more than it ever sends.
+  if (t.announced > 0)
+    t.body.reserve(static_cast<size_t>(std::min<long long>(t.announced, kReserveBoundBytes)));
   return true;
 }
 
@@ -189,7 +194,8 @@ class HttpClient {
     if (!m_easy) m_easy = curl_easy_init();
     if (m_easy && !m_headers) {
       // Given here, "Accept" replaces curl's own line, so it goes out once.
-      for (const char* header : {"Accept: */*", "Pragma: no-cache", "Cache-Control: no-cache"}) {
+      for (const char* header : {"Accept: */*", "Pragma: no-cache", "Cache-Control: no-cache",
+                                 "Connection: Keep-Alive"}) {
         m_headers = curl_slist_append(m_headers, header);
       }
     }

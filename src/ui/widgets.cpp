@@ -235,7 +235,18 @@ void RichEditWidget::SetValue(const Text& text) {
   m_value = text;
   m_typed = false;
   m_stale = true;
-  if (isVisible()) Refresh();
+  // A shown box takes the newest text when events run next: a run that
+  // writes a hundred texts between two paints lays out only the last one.
+  if (isVisible() && !m_refreshPosted) {
+    m_refreshPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_refreshPosted = false;
+          if (m_stale) Refresh();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 void RichEditWidget::showEvent(QShowEvent* e) {

@@ -73,8 +73,9 @@ class EditWidget : public QLineEdit {
 };
 
 // Rich edit box: the content is the bytes last written (or typed); the widget
-// shows a converted copy, refreshed only when it can be seen, so the hidden
-// work buffers of the collection page window cost no layout.
+// shows a converted copy, refreshed only when it can be seen and once per
+// turn of the event loop, so the hidden work buffers of the collection page
+// window and the fast progress texts of a run cost no layout.
 class RichEditWidget : public QPlainTextEdit {
  public:
   explicit RichEditWidget(QWidget* parent);
@@ -89,6 +90,7 @@ class RichEditWidget : public QPlainTextEdit {
 
   Text m_value;
   bool m_stale = false;
+  bool m_refreshPosted = false;
   bool m_typed = false;
   bool m_writing = false;
 };

@@ -75,6 +75,7 @@ TEST_F(HttpTest, SendsTheFixedRequest) {
   EXPECT_EQ(request.HeaderCount("Accept"), 1);
   EXPECT_EQ(request.Header("Accept"), "*/*");
   EXPECT_EQ(request.Header("Pragma"), "no-cache");
+  EXPECT_EQ(request.Header("Connection"), "Keep-Alive");
   EXPECT_EQ(request.Header("Host"), server.HostPort());
   EXPECT_EQ(request.HeaderCount("Accept-Encoding"), 0);
   EXPECT_EQ(request.HeaderCount("Authorization"), 0);

@@ -1,10 +1,14 @@
 // lirvo-demo-site: serves the demo site on 127.0.0.1 until SIGINT or SIGTERM.
 //   lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]
-//                   [--big-pages N] [--hostile]
+//                   [--big-pages N] [--hostile] [--log FILE]
+// --log writes every request, in the order they came, as a full URL per line
+// to FILE when the site stops (the benchmark replays them with curl).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "demo_site.h"
 
@@ -15,7 +19,7 @@ const char* const kHostNames[] = {"main", "text", "image", "download", "update"}
 int Usage() {
   std::fprintf(stderr,
                "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
-               "                       [--big-pages N] [--hostile]\n");
+               "                       [--big-pages N] [--hostile] [--log FILE]\n");
   return 2;
 }
 
@@ -31,6 +35,7 @@ bool ToInt(const char* text, long long low, long long high, long long& out) {
 
 int main(int argc, char** argv) {
   lirvo::demo::SiteOptions options;
+  std::string logFile;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     long long v = 0;
@@ -40,7 +45,9 @@ int main(int argc, char** argv) {
     }
     if (i + 1 >= argc) return Usage();
     const char* value = argv[++i];
-    if (arg == "--version") {
+    if (arg == "--log") {
+      logFile = value;
+    } else if (arg == "--version") {
       options.version = value;
     } else if (arg == "--seed" && ToInt(value, 0, 0xFFFFFFFFll, v)) {
       options.seed = static_cast<std::uint32_t>(v);
@@ -68,6 +75,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lirvo-demo-site: cannot bind the ports\n");
     return 1;
   }
+  std::mutex logMutex;
+  std::vector<std::string> requests;
+  if (!logFile.empty()) {
+    site.SetRequestHook([&](lirvo::demo::Host host, const std::string& path) {
+      const std::string url = "http://" + site.HostPort(host) + path;
+      const std::lock_guard<std::mutex> lock(logMutex);
+      requests.push_back(url);
+      return std::optional<lirvo::demo::Reply>();
+    });
+  }
   for (int k = 0; k < lirvo::demo::kHostCount; ++k)
     std::printf("%s %s\n", kHostNames[k], site.HostPort(static_cast<lirvo::demo::Host>(k)).c_str());
   std::fflush(stdout);
@@ -75,5 +92,11 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   site.Stop();
+  if (!logFile.empty()) {
+    std::FILE* out = std::fopen(logFile.c_str(), "w");
+    if (out == nullptr) return 1;
+    for (const std::string& url : requests) std::fprintf(out, "%s\n", url.c_str());
+    std::fclose(out);
+  }
   return 0;
 }

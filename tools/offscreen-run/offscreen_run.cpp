@@ -1,5 +1,6 @@
-// lirvo-offscreen-run [pages] [category index]: drives one collection run of a
-// completed category (玄幻小说, 2 pages by default) on the off-screen platform,
+// lirvo-offscreen-run [pages] [category index] [response delay ms]: drives one
+// collection run of a completed category (玄幻小说, 2 pages by default, the
+// program's own response delay unless given) on the off-screen platform,
 // against the site on the configured hosts. The library is written beside this
 // program, as Lirvo writes it beside itself. Prints the summary question, which
 // it answers with OK, and the library tree the run produced.
@@ -13,6 +14,7 @@
 
 #include "app/register.h"
 #include "collect/driver.h"
+#include "collect/rules.h"
 #include "library/register.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -55,6 +57,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const std::string pages = argc > 1 ? argv[1] : "2";
   const int category = argc > 2 ? std::atoi(argv[2]) : 0;
+  const char* delay = argc > 3 ? argv[3] : nullptr;
 
   lirvo::ui::Initialize();
   lirvo::InitProgramFolder();
@@ -73,6 +76,11 @@ int main(int argc, char** argv) {
   lirvo::ui::SetEditText(mw::编辑框1, pages);
   lirvo::ui::SetComboIndex(mw::完本类, category);
   lirvo::ui::SetComboIndex(mw::完本网页, category);
+  if (delay != nullptr) {
+    // As the user would: type the delay and click 确定.
+    lirvo::ui::SetEditText(mw::编辑框2, delay);
+    lirvo::collect::DelayClicked();
+  }
   const Text name = lirvo::ui::ComboText(mw::完本类);
   std::printf("Collecting %s pages of %s (completed) into %s\n", pages.c_str(),
               lirvo::GbkToUtf8(name).c_str(), lirvo::GbkToUtf8(lirvo::ProgramFolder()).c_str());
