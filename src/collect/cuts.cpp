@@ -1,5 +1,7 @@
 #include "collect/cuts.h"
 
+#include "services/native_path.h"
+
 namespace lirvo::collect {
 
 namespace {
@@ -78,7 +80,11 @@ Text FinalSerial(const Text& serial) {
 
 bool IsPlainFileName(const Text& title) {
   if (title == "." || title == "..") return false;
-  return FindText(title, "\\") == -1 && FindText(title, "/") == -1;
+  if (FindText(title, "\\") != -1 || FindText(title, "/") != -1) return false;
+  // The file services pair bytes more strictly (0x80 and 0xFF stand alone, a
+  // lead byte needs a valid second byte), so a separator they would see counts
+  // as well.
+  return NativePath(title).find('/') == std::string::npos;
 }
 
 }  // namespace lirvo::collect
