@@ -331,7 +331,9 @@ TEST_F(HostileSite, StrayMarkersAndCutOffCharactersStayInsideTheLibrary) {
     SCOPED_TRACE(GbkToUtf8(title));
     EXPECT_EQ(ReadFile(Archive(c, title)), m_site->Archive(t.shown.real));
     EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, title), Archive(c, title));
-    if (t.author) EXPECT_EQ(ReadProfile(Record(c, title), title, "作者"_gbk), *t.author);
+    if (t.author) {
+      EXPECT_EQ(ReadProfile(Record(c, title), title, "作者"_gbk), *t.author);
+    }
   }
   // Cut fields that would change the structure of a profile are never written
   // into one: the index keeps its single section and no injected key.
