@@ -172,6 +172,7 @@ bool DemoSite::Start() {
       setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
       setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
     });
+    if (!m->options.keepAlive) server.http->set_keep_alive_max_count(1);
     const Host host = static_cast<Host>(i);
     Impl* impl = m.get();
     server.http->Get(".*",

@@ -112,6 +112,10 @@ struct SiteOptions {
   std::size_t bigArchiveMinBytes = 100000;
   std::size_t bigArchiveMaxBytes = 500000;
   bool hostileTitles = false;  // see the header comment; never on by default
+  // Off, every answer closes its connection, so Stop never waits for a client
+  // that keeps an idle connection (the program's HTTP client does, between
+  // tests). The standalone site turns it on, as a real website has it.
+  bool keepAlive = false;
 };
 
 // A reply a test hook can put in place of the site's own.

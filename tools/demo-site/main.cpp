@@ -35,6 +35,7 @@ bool ToInt(const char* text, long long low, long long high, long long& out) {
 
 int main(int argc, char** argv) {
   lirvo::demo::SiteOptions options;
+  options.keepAlive = true;
   std::string logFile;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
