@@ -18,7 +18,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLIRVO_BUILD_BENCH=O
   -DLIRVO_BUILD_TESTS=OFF > /dev/null
 cmake --build "$build" -j "$(nproc)" --target lirvo-demo-site lirvo-offscreen-run > /dev/null
 
-rm -rf "$work"
+# Files deleted shortly before cost every later file creation on ext4 (the
+# inode allocator passes over recently freed inodes), so the runs of earlier
+# invocations are removed only at the end, after the measurements.
+previous="$work.old.$$"
+if [ -e "$work" ]; then mv "$work" "$previous"; fi
 mkdir -p "$work/run" "$work/curl"
 
 site_pid=""
@@ -29,7 +33,11 @@ stop_site() {
     site_pid=""
   fi
 }
-trap stop_site EXIT
+cleanup() {
+  stop_site
+  rm -rf "$previous"
+}
+trap cleanup EXIT
 
 # start_site LOGFILE [site options...]: returns once all five hosts listen.
 start_site() {
