@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace lirvo {
 namespace {
@@ -118,6 +121,32 @@ TEST(Gbk, LongTextsConvertWhole) {
   const std::string gbk = Utf8ToGbk(utf8);
   EXPECT_EQ(gbk.size(), 4000u);
   EXPECT_EQ(GbkToUtf8(gbk), utf8);
+}
+
+// Conversions reuse their converters; a broken text must leave nothing behind
+// for the next one, on any thread.
+TEST(Gbk, ABrokenTextDoesNotSpoilTheNextConversion) {
+  EXPECT_EQ(GbkToUtf8("\xD6"), "\xEF\xBF\xBD");  // a lead byte cut off at the end
+  EXPECT_EQ(GbkToUtf8("\xD6\xD0"), "中");
+  EXPECT_EQ(Utf8ToGbk("\xE4\xB8"), "\xE4\xB8");
+  EXPECT_EQ(Utf8ToGbk("中"), "\xD6\xD0");
+}
+
+TEST(Gbk, ThreadsConvertSideBySide) {
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&wrong, t] {
+      for (int i = 0; i < 2000; ++i) {
+        const std::string utf8 = "第" + std::to_string(t * 10000 + i) + "篇€";
+        const std::string broken = (i % 3 == 0) ? "\x81" : "";
+        if (GbkToUtf8(Utf8ToGbk(utf8) + broken) != utf8 + (broken.empty() ? "" : "\xEF\xBF\xBD"))
+          ++wrong;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

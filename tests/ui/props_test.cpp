@@ -3,10 +3,12 @@
 // events, and the fatal report for windows that are not loaded.
 #include <QComboBox>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
 
 #include "services/gbk.h"
+#include "services/text.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
 #include "ui/props.h"
@@ -145,6 +147,23 @@ TEST_F(PropsTest, TextsReadBackByteForByte) {
   EXPECT_EQ(EditText(main_win::编辑框2), "默认为：20"_gbk);
   SetEditText(main_win::编辑框2, {});
   EXPECT_EQ(EditText(main_win::编辑框2), "");
+}
+
+TEST_F(PropsTest, ShownRichBoxLaysOutOnlyTheNewestTextWhenEventsRun) {
+  ASSERT_TRUE(OpenWindow(Window::Progress));
+  ProcessPendingEvents();
+  auto* box = Live<QPlainTextEdit>(progress_win::编辑框1);
+  ASSERT_NE(box, nullptr);
+  int layouts = 0;
+  QObject::connect(box, &QPlainTextEdit::textChanged, [&layouts] { ++layouts; });
+  for (int i = 1; i <= 50; ++i) SetContent(progress_win::编辑框1, "第"_gbk + ToText(i) + "篇"_gbk);
+  EXPECT_EQ(Content(progress_win::编辑框1), "第50篇"_gbk) << "the content is there at once";
+  ProcessPendingEvents();
+  EXPECT_EQ(box->toPlainText(), QStringLiteral("第50篇"));
+  EXPECT_EQ(layouts, 1) << "one layout for fifty writes";
+  SetContent(progress_win::编辑框1, "甲\r\n乙"_gbk);
+  ProcessPendingEvents();
+  EXPECT_EQ(box->toPlainText(), QStringLiteral("甲\n乙"));
 }
 
 TEST_F(PropsTest, TypedTextTakesThePlaceOfTheWrittenOne) {
