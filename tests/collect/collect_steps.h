@@ -3,6 +3,8 @@
 // program start (minus the update check), the choices on the main window and
 // the click on 采集. Shared by the tests that run whole collections against
 // hostile or interrupted sites.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -92,6 +94,28 @@ inline std::set<std::string> FilesUnder(const std::filesystem::path& root) {
       files.insert(fs::relative(it->path(), root).string());
   }
   return files;
+}
+
+// Every line a profile writer makes: "[section]" or "key=value", each ending
+// in CR LF, a section header first. An empty file has no lines to check.
+inline ::testing::AssertionResult WellFormedProfile(const std::string& bytes) {
+  if (bytes.empty()) return ::testing::AssertionSuccess();
+  if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
+    return ::testing::AssertionFailure() << "ends in the middle of a line";
+  std::size_t pos = 0;
+  bool first = true;
+  while (pos < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", pos);
+    const std::string line = bytes.substr(pos, end - pos);
+    pos = end + 2;
+    const bool header = line.size() >= 2 && line.front() == '[' && line.back() == ']';
+    if (first && !header) return ::testing::AssertionFailure() << "no section header first";
+    if ((!header && line.find('=') == std::string::npos) ||
+        line.find_first_of("\r\n") != std::string::npos)
+      return ::testing::AssertionFailure() << "broken line \"" << GbkToUtf8(line) << "\"";
+    first = false;
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace lirvo::test

@@ -43,29 +43,7 @@ struct Shown {
   Text introduction;
 };
 
-bool EndsWithBytes(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-// Every line a profile writer makes: "[section]" or "key=value", CR LF after
-// each, a header first.
-::testing::AssertionResult WellFormedProfile(const Bytes& bytes) {
-  if (bytes.empty()) return ::testing::AssertionSuccess();
-  if (!EndsWithBytes(bytes, "\r\n")) return ::testing::AssertionFailure() << "cut-off last line";
-  std::size_t pos = 0;
-  bool first = true;
-  while (pos < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", pos);
-    const std::string line = bytes.substr(pos, end - pos);
-    pos = end + 2;
-    const bool header = !line.empty() && line.front() == '[';
-    if ((first && !header) || (!header && line.find('=') == std::string::npos) ||
-        line.find_first_of("\r\n") != std::string::npos)
-      return ::testing::AssertionFailure() << "broken line \"" << GbkToUtf8(line) << "\"";
-    first = false;
-  }
-  return ::testing::AssertionSuccess();
-}
+using test::WellFormedProfile;
 
 std::vector<Text> TitlesOf(const std::vector<Entry>& entries) {
   std::vector<Text> titles;

@@ -92,28 +92,11 @@ Outcome RunChild(const std::string& folder, std::chrono::milliseconds killAfter)
   return outcome;
 }
 
-// Every line of a profile as written: "[section]" or "key=value", each
-// ending in CR LF, a section header first.
+// A whole profile as written (see test::WellFormedProfile), never empty.
 ::testing::AssertionResult WellFormedProfile(const fs::path& file) {
   const Bytes bytes = ReadFile(Utf8ToGbk(file.string()));
   if (bytes.empty()) return ::testing::AssertionFailure() << file << " is empty";
-  if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
-    return ::testing::AssertionFailure() << file << " ends in the middle of a line";
-  std::size_t pos = 0;
-  bool first = true;
-  while (pos < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", pos);
-    const std::string line = bytes.substr(pos, end - pos);
-    pos = end + 2;
-    const bool header = line.size() >= 2 && line.front() == '[' && line.back() == ']';
-    if (first && !header) return ::testing::AssertionFailure() << file << " has no header";
-    if (!header && line.find('=') == std::string::npos)
-      return ::testing::AssertionFailure() << file << ": broken line \"" << GbkToUtf8(line) << "\"";
-    if (line.find_first_of("\r\n") != std::string::npos)
-      return ::testing::AssertionFailure() << file << ": stray line break";
-    first = false;
-  }
-  return ::testing::AssertionSuccess();
+  return test::WellFormedProfile(bytes) << " (" << file << ")";
 }
 
 // Temporary files a killed run may leave: the download's and a profile

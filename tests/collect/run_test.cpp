@@ -14,6 +14,7 @@
 #include "app/folder_tree.h"
 #include "app/register.h"
 #include "app/state.h"
+#include "collect/collect_steps.h"
 #include "collect/cuts.h"
 #include "collect/register.h"
 #include "demo_site.h"
@@ -42,12 +43,7 @@ namespace bw = ui::browse_win;
 using demo::Entry;
 using demo::Host;
 
-struct Choice {
-  bool completed = true;
-  int category = 0;
-  Text pages = "1";
-  bool overwrite = true;  // 选择框1, ongoing runs only
-};
+using Choice = test::RunChoice;
 
 struct Message {
   Text text;
@@ -56,7 +52,7 @@ struct Message {
 
 // The user's click on a control, as the window engine runs it.
 void Click(ui::Handler id) {
-  if (ui::HandlerRoutine routine = ui::BoundRoutine(id)) routine();
+  test::UserClicks(id);
 }
 
 Text ReadAll(const Text& path) {
@@ -67,13 +63,7 @@ Text KilobytesOf(std::size_t bytes) {
   return std::to_string(std::llround(static_cast<double>(bytes) / 1000.0));
 }
 
-// Every file under a folder, as paths relative to it (UTF-8).
-std::set<std::string> FilesUnder(const std::string& root) {
-  std::set<std::string> files;
-  for (const auto& item : fs::recursive_directory_iterator(root))
-    if (!item.is_directory()) files.insert(fs::relative(item.path(), root).string());
-  return files;
-}
+using test::FilesUnder;
 
 class CollectRun : public testing::Test {
  protected:
@@ -132,23 +122,7 @@ class CollectRun : public testing::Test {
   // Chooses on the main window as a user would, then clicks 采集.
   void Run(const Choice& c) {
     Site();
-    ui::SetEditText(mw::编辑框1, c.pages);
-    if (c.completed) {
-      ui::SetChecked(mw::单选框1, true);
-      ui::SetChecked(mw::单选框2, false);
-      Click(ui::Handler::MainCompletedChosen);
-      ui::SetComboIndex(mw::完本类, c.category);
-      Click(ui::Handler::MainCompletedSelected);
-    } else {
-      ui::SetChecked(mw::单选框2, true);
-      ui::SetChecked(mw::单选框1, false);
-      ui::SetComboIndex(mw::连载类, c.category);
-      Click(ui::Handler::MainOngoingSelected);
-      Click(ui::Handler::MainOngoingChosen);
-      ui::SetChecked(mw::选择框1, c.overwrite);
-    }
-    Click(ui::Handler::MainCollectClicked);
-    ui::ProcessPendingEvents();
+    test::ChooseAndCollect(c);
   }
 
   Text PF(const Text& relative) const { return m_folder->Path(relative); }
