@@ -86,22 +86,12 @@ class CollectRun : public testing::Test {
 
   // What a fresh program start does, minus the update check.
   void StartProcess() {
-    ui::ResetWindowsForTest();
-    ui::ClearHandlers();
-    app::RegisterHandlers();
-    collect::RegisterHandlers();
-    library::RegisterHandlers();
-    // Closing the browse window ends the program; the tests close it themselves.
-    ui::RegisterHandler(ui::Handler::BrowseDestroyed, nullptr);
-    app::State() = app::CollectionState{};
     m_messages.clear();
-    ui::SetMessageBoxAnswerer([this](const Text& message, int style, const Text&) {
+    ASSERT_TRUE(test::StartProgram([this](const Text& message, int style) {
       m_messages.push_back({message, style});
       if (m_atSummary) m_atSummary();
       return m_answer;
-    });
-    ASSERT_TRUE(ui::OpenWindow(ui::Window::Main));
-    ui::ProcessPendingEvents();
+    }));
   }
 
   demo::DemoSite& Site() {
