@@ -56,7 +56,8 @@ void RecordStep(bool existed) {
   const Text& title = CurrentTitle();
   const Text folder = ProgramFolder();
   const Text records = folder + "\\小说\\ini\\"_gbk + state.categoryPath + "\\";
-  WriteFile(records + title + "简介.ini"_gbk, ToBytes(state.entryIntroduction));
+  // Whole or not at all: a run killed here must not leave half an introduction.
+  WriteFileWhole(records + title + "简介.ini"_gbk, ToBytes(state.entryIntroduction));
   WriteProfile(records + title + ".ini", title, "作者"_gbk, state.entryAuthor);
   WriteProfile(folder + "\\小说\\ini\\小说.ini"_gbk, "小说"_gbk, title,
                folder + "\\小说\\"_gbk + state.categoryPath + "\\" + title + ".rar");

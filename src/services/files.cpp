@@ -16,6 +16,7 @@
 #include "services/gbk.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
+#include "services/replace_file.h"
 
 namespace lirvo {
 namespace {
@@ -230,18 +231,6 @@ int NextNumber(int& counter, const std::map<int, T>& used) {
   }
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // Reads up to `wanted` bytes; a short read returns what was read.
 std::string ReadUpTo(int fd, std::size_t wanted) {
   std::string out(wanted, '\0');
@@ -408,6 +397,14 @@ bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts) 
   }
   if (::close(fd) != 0) ok = false;
   return ok;
+}
+
+bool WriteFileWhole(const Text& path, std::string_view data) {
+  if (path.empty()) return false;
+  std::string native = NativePath(path);
+  if (ExistsReadOnly(native)) return false;
+  std::string target;
+  return ResolveReplaceTarget(native, target) && ReplaceFileContent(target, data);
 }
 
 bool MoveFileOver(const Text& from, const Text& to) {

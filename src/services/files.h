@@ -23,7 +23,12 @@ bool DeleteFolder(const Text& path);
 int FileSize(const Text& path);  // -1 when nothing matches; wildcards * and ?
 Bytes ReadFile(const Text& path);
 bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts);
-inline bool WriteFile(const Text& path, std::string_view data) { return WriteFile(path, {data}); }
+inline bool WriteFile(const Text& path, std::string_view data) {
+  return WriteFile(path, {data});
+}
+// Like WriteFile, but whole or not at all: a crash while writing leaves the
+// old content (or no file), never a part of the new one.
+bool WriteFileWhole(const Text& path, std::string_view data);
 
 // Moves a file over another one in the same folder in one step (rename).
 bool MoveFileOver(const Text& from, const Text& to);

@@ -11,6 +11,7 @@
 #include "services/ini_document.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
+#include "services/replace_file.h"
 
 namespace lirvo {
 namespace {
@@ -87,54 +88,6 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
   return true;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Writes `bytes` to a fresh file beside `target` and renames it over the
-// target, so that a crash leaves either the old or the new file whole.
-bool ReplaceFile(const std::string& target, std::string_view bytes) {
-  struct stat old;
-  bool existed = ::stat(target.c_str(), &old) == 0;
-  static unsigned counter = 0;
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes);
-  if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-// The file to write: a link is written through to the file it names, so
-// that the rename does not replace the link itself.
-bool ResolveTarget(const std::string& native, std::string& target) {
-  struct stat st;
-  if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-    target = native;
-    return true;
-  }
-  char resolved[PATH_MAX];
-  if (::realpath(native.c_str(), resolved) == nullptr) return false;
-  target = resolved;
-  return true;
-}
-
 }  // namespace
 
 Text ReadProfile(const Text& file, const Text& section, const Text& key, const Text& defaultValue) {
@@ -165,7 +118,7 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   if (!IsSafeToWrite(sectionName, keyName, newValue)) return false;
 
   std::string target;
-  if (!ResolveTarget(NativePath(Text(path)), target)) return false;
+  if (!ResolveReplaceTarget(NativePath(Text(path)), target)) return false;
   std::shared_ptr<IniDocument> document;
   switch (LoadProfile(target, document)) {
     case ProfileLoad::kFailed:
@@ -186,7 +139,7 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
                              : document->Set(sectionName, *keyName, *newValue);
   // Removing what is not there succeeds and leaves the file as it is.
   if (!changed) return true;
-  if (!ReplaceFile(target, document->Bytes())) {
+  if (!ReplaceFileContent(target, document->Bytes())) {
     DropProfile(target);
     return false;
   }

@@ -6,6 +6,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -239,6 +240,34 @@ TEST_F(FilesTest, ReadFileEdges) {
   EXPECT_EQ(ReadFile(""), "");
   fs::create_directories(Native("dir"));
   EXPECT_EQ(ReadFile(At("dir")), "");
+}
+
+TEST_F(FilesTest, WriteFileWholeReplacesTheFileAndLeavesNothingElse) {
+  EXPECT_TRUE(WriteFileWhole(At("intro.ini"), "first"));
+  fs::permissions(Native("intro.ini"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_TRUE(WriteFileWhole(At("intro.ini"), "second"));
+  EXPECT_EQ(Get(Native("intro.ini")), "second");
+  EXPECT_EQ(fs::status(Native("intro.ini")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // Through a link the file it names is replaced, and the link stays.
+  fs::create_symlink("intro.ini", Native("link.ini"));
+  EXPECT_TRUE(WriteFileWhole(At("link.ini"), "third"));
+  EXPECT_TRUE(fs::is_symlink(Native("link.ini")));
+  EXPECT_EQ(Get(Native("intro.ini")), "third");
+  // Refused: read-only, a missing folder, a folder.
+  Put(Native("ro.txt"), "old");
+  MakeReadOnly(Native("ro.txt"));
+  EXPECT_FALSE(WriteFileWhole(At("ro.txt"), "new"));
+  EXPECT_EQ(Get(Native("ro.txt")), "old");
+  EXPECT_FALSE(WriteFileWhole(At("missing\\x.txt"), "x"));
+  fs::create_directories(Native("dir"));
+  EXPECT_FALSE(WriteFileWhole(At("dir"), "x"));
+  std::set<std::string> names;
+  for (const auto& item : fs::directory_iterator(m_folder.NativePath()))
+    names.insert(item.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"dir", "intro.ini", "link.ini", "ro.txt"}))
+      << "no temporary file is left behind";
 }
 
 TEST_F(FilesTest, MoveFileOverReplacesInOneStep) {

@@ -1,0 +1,57 @@
+#include "services/replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace lirvo {
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool ResolveReplaceTarget(const std::string& native, std::string& target) {
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    target = native;
+    return true;
+  }
+  char resolved[PATH_MAX];
+  if (::realpath(native.c_str(), resolved) == nullptr) return false;
+  target = resolved;
+  return true;
+}
+
+bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
+  struct stat old;
+  bool existed = ::stat(target.c_str(), &old) == 0;
+  static unsigned counter = 0;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes);
+  if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace lirvo

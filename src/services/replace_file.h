@@ -1,0 +1,22 @@
+#pragma once
+// Writing a whole file so that a crash at any moment leaves either its old
+// content or the new one: the bytes go to a fresh file beside it, which then
+// takes its place by a rename. Native (POSIX) paths; for the file services.
+#include <string>
+#include <string_view>
+
+namespace lirvo {
+
+// Writes all of `data` to `fd`, going on after interrupted writes.
+bool WriteAll(int fd, std::string_view data);
+
+// The file a replacement must rename onto: a link is written through to the
+// file it names, so that the rename does not replace the link itself. False
+// when a link leads nowhere.
+bool ResolveReplaceTarget(const std::string& native, std::string& target);
+
+// Puts `bytes` in the place of `target` (which may not exist yet), keeping its
+// permissions. On failure the old file is untouched and no temporary is left.
+bool ReplaceFileContent(const std::string& target, std::string_view bytes);
+
+}  // namespace lirvo
