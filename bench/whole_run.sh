@@ -82,7 +82,7 @@ while read -r url; do
 done < "$work/requests.txt" > "$work/curl.config"
 /usr/bin/time -f "$measure" -o "$work/curl.time" curl -s -K "$work/curl.config"
 stop_site
-read -r curl_wall _ _ _ < "$work/curl.time"
+read -r curl_wall curl_user curl_sys _ < "$work/curl.time"
 
 largest=$(find "$work/run" -name '*.rar' -printf '%s\n' | sort -n | tail -1)
 novels=$(find "$work/run" -name '*.rar' | wc -l)
@@ -90,13 +90,13 @@ bytes=$(find "$work/run" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 
 awk -v pages="$pages" -v novels="$novels" -v urls="$n" -v bytes="$bytes" \
   -v rw="$run_wall" -v ru="$run_user" -v rs="$run_sys" -v rp="$run_peak_kb" \
-  -v cw="$curl_wall" -v big="${largest:-0}" 'BEGIN {
+  -v cw="$curl_wall" -v cu="$curl_user" -v cs="$curl_sys" -v big="${largest:-0}" 'BEGIN {
   ratio = rw / cw
   peak = rp / 1024
   bound = 100 + big / 1048576
   printf "pages %d, novels collected %d, requests %d, library %.1f MB\n", pages, novels, urls, bytes / 1048576
   printf "Lirvo run          %7.2f s wall, %.2f s CPU (%.2f user + %.2f system)\n", rw, ru + rs, ru, rs
-  printf "curl, same URLs    %7.2f s wall\n", cw
+  printf "curl, same URLs    %7.2f s wall, %.2f s CPU\n", cw, cu + cs
   printf "ratio run / curl   %7.2f   (target <= 1.20) %s\n", ratio, ratio <= 1.2 ? "met" : "MISSED"
   printf "peak memory        %7.1f MB (target < 100 MB + largest archive %.2f MB = %.1f MB) %s\n", peak, big / 1048576, bound, peak < bound ? "met" : "MISSED"
 }'
