@@ -34,6 +34,10 @@ TEST_F(ScreenshotTest, EveryWindow) {
   ASSERT_TRUE(OpenWindow(Window::Update));
   SetVisible(update_win::窗口, true);
   ASSERT_TRUE(OpenWindow(Window::Progress, Window::Main));
+  SetContent(progress_win::编辑框1,
+             "标题：星辰刀客风云 \r\n作者：某某\r\n压缩文件大小：312KB\r\n简介：一段简介文字。"
+             "\r\n\r\n               共采集21篇小说，其中已存在0篇小说，本次成功采集21篇小说！"
+             "  正在采集已完结的玄幻小说..."_gbk);
   ASSERT_TRUE(OpenWindow(Window::Browse));
   SetCaption(browse_win::标签1,
              "作者：某某\r\n简介：一段简介文字，用来看看多行的透明标签怎样换行显示。"_gbk);
