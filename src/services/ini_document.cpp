@@ -1,5 +1,7 @@
 #include "services/ini_document.h"
 
+#include <algorithm>
+
 #include "services/native_path.h"
 
 namespace lirvo {
@@ -57,11 +59,17 @@ void IniDocument::Parse() {
   m_lines.clear();
   m_sections.assign(1, Section{});
   std::string_view bytes(m_bytes);
+  // Large indexes are read at the speed of memchr: the next CR and the next LF
+  // are each looked up once and kept until the scan passes them.
+  m_lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  std::size_t nextCr = bytes.find('\r');
+  std::size_t nextLf = bytes.find('\n');
   std::size_t pos = 0;
   while (pos < bytes.size()) {
     Line line{pos, 0, 0};
-    std::size_t stop = bytes.find_first_of("\r\n", pos);
-    if (stop == std::string_view::npos) stop = bytes.size();
+    if (nextCr < pos) nextCr = bytes.find('\r', pos);
+    if (nextLf < pos) nextLf = bytes.find('\n', pos);
+    std::size_t stop = std::min(std::min(nextCr, nextLf), bytes.size());
     line.length = stop - pos;
     if (stop < bytes.size()) {
       line.endLength =
@@ -86,6 +94,7 @@ void IniDocument::Parse() {
 
 void IniDocument::IndexKeys(Section& section) {
   section.keys.clear();
+  section.keys.reserve(section.count);
   section.lastKey = 0;
   for (std::size_t i = 1; i < section.count; ++i) {
     std::string_view name, value;
