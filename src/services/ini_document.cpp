@@ -97,10 +97,7 @@ void IniDocument::IndexKeys(Section& section) {
   section.keys.reserve(section.count);
   section.lastKey = 0;
   for (std::size_t i = 1; i < section.count; ++i) {
-    std::string_view name, value;
-    if (Classify(Text(section.first + i), name, value) != Kind::kKey) continue;
-    section.keys.emplace(Fold(name), i);  // the first key of a name wins
-    section.lastKey = i;
+    IndexNewLine(section, Text(section.first + i), i);  // the first key of a name wins
   }
 }
 

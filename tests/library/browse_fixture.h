@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include <filesystem>
 #include <vector>
 
@@ -34,11 +31,7 @@ class BrowseFixture : public GuiTest {
   void SetUp() override {
     GuiTest::SetUp();
     library::RegisterHandlers();
-    // A test that ends the program by accident must not pass for a clean exit.
-    ui::SetExitRoutine([] {
-      std::fputs("the program ended in the middle of a test\n", stderr);
-      std::_Exit(70);
-    });
+    FailOnProgramEnd();
     app::State().responseDelay = 1;
   }
 

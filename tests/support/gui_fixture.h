@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -43,6 +45,14 @@ class GuiTest : public ::testing::Test {
     ui::ClearHandlers();
     ui::SetMessageBoxAnswerer(nullptr);
     ui::SetOpenUrlRecorder(nullptr);
+  }
+
+  // A test that ends the program by accident must not pass for a clean exit.
+  static void FailOnProgramEnd() {
+    ui::SetExitRoutine([] {
+      std::fputs("the program ended in the middle of a test\n", stderr);
+      std::_Exit(70);
+    });
   }
 
   // Lets pending events run (posted closes included) until the condition

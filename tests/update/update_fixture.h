@@ -3,9 +3,6 @@
 // host sent to a loopback server and dialogs answered by the test.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include <deque>
 #include <vector>
 
@@ -32,11 +29,7 @@ class UpdateFixture : public GuiTest {
   void SetUp() override {
     GuiTest::SetUp();
     update::RegisterHandlers();
-    // A test that ends the program by accident must not pass for a clean exit.
-    ui::SetExitRoutine([] {
-      std::fputs("the program ended in the middle of a test\n", stderr);
-      std::_Exit(70);
-    });
+    FailOnProgramEnd();
     // The start-up's part that matters here: the main window loads the update
     // window hidden from its created handler.
     ui::RegisterHandler(ui::Handler::MainCreated, [] { ui::OpenWindow(ui::Window::Update); });
