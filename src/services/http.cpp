@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 
+#include "services/http_proxy.h"
 #include "services/http_url.h"
 
 namespace lirvo {
@@ -209,10 +210,19 @@ class HttpClient {
     t.maxBodyBytes = m_limits.maxBodyBytes;
     t.stallSeconds = m_limits.stallSeconds;
 
+    // The proxy is chosen here and handed to curl ("" for none, whatever the
+    // environment says), so the request line always suits the connection: a
+    // proxy that forwards plain http needs the whole URL in it. https goes
+    // through a tunnel and keeps the path. A loopback mapping is direct.
+    const std::string proxy = IsMapped(url) ? std::string() : ProxyFor(url);
+    const bool forwarded = !proxy.empty() && url.scheme == "http" && IsHttpProxy(proxy);
+    curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(e, CURLOPT_NOPROXY, "");
+
     // curl would encode or refuse spaces and GBK bytes in the URL, so it gets
     // only the origin and the request line gets the path verbatim.
     const std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port) + "/";
-    const std::string target = url.Target();
+    const std::string target = forwarded ? AbsoluteTarget(url) : url.Target();
     curl_easy_setopt(e, CURLOPT_URL, origin.c_str());
     curl_easy_setopt(e, CURLOPT_REQUEST_TARGET, target.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -240,6 +250,10 @@ class HttpClient {
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
     return curl_easy_perform(e);
+  }
+
+  bool IsMapped(const HttpUrl& url) const {
+    return m_mappings.count(url.HostPort()) != 0 || m_mappings.count(url.host) != 0;
   }
 
   void RebuildConnectTo() {

@@ -26,6 +26,7 @@
 #include "services/native_path.h"
 #include "services/profile.h"
 #include "support/raw_server.h"
+#include "support/scoped_environment.h"
 #include "support/temp_folder.h"
 #include "ui/handlers.h"
 #include "ui/handlers_internal.h"
@@ -316,6 +317,48 @@ TEST_F(CollectRun, PageCountZeroFetchesNothing) {
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0].text, SummaryOf(0, 0, 0));
   EXPECT_TRUE(Site().Requests(Host::Main).empty());
+}
+
+// --- Through the user's proxy ----------------------------------------------
+TEST_F(CollectRun, WholeRunGoesThroughTheUsersProxy) {
+  // The site is reached only through a forward proxy, which, like a real one,
+  // takes the host from the request line and answers a bare path with an error.
+  const demo::DemoSite site(m_options);
+  const std::pair<const char*, Host> sites[] = {{hosts::kMain, Host::Main},
+                                                {hosts::kText, Host::Text},
+                                                {hosts::kImage, Host::Image},
+                                                {hosts::kDownload, Host::Download}};
+  test::RawServer proxy([&](const test::RawRequest& request) {
+    for (const auto& [name, host] : sites) {
+      const std::string origin = std::string("http://") + name;
+      if (request.target.starts_with(origin + "/")) {
+        const demo::Reply reply = site.Answer(host, request.target.substr(origin.size()));
+        return test::RawScript().Send(test::HttpResponse(
+            reply.status, reply.body, "Content-Type: " + reply.contentType + "\r\n"));
+      }
+    }
+    return test::RawScript().Send(test::HttpResponse(400, "<html>Bad Request</html>"));
+  });
+  const test::ScopedEnvironment variable("http_proxy", proxy.Url(""));
+  const test::ScopedEnvironment noProxy("no_proxy", nullptr);
+  const test::ScopedEnvironment upperNoProxy("NO_PROXY", nullptr);
+
+  test::ChooseAndCollect(Choice{true, 4, "1"});  // 修真小说
+
+  const demo::Category& category = *site.Find(true, 4);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  for (const Entry& e : entries) {
+    EXPECT_EQ(ReadAll(PF("小说\\完本\\"_gbk + category.name + "\\" + e.title + ".rar")),
+              site.Archive(e));
+    EXPECT_EQ(ReadAll(Cover(e.title)), site.Cover(e));
+  }
+  const auto requests = proxy.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].requestLine,
+            std::string("GET http://") + hosts::kMain + "/wanben/xiuzhen/tuijian1.html HTTP/1.0");
 }
 
 TEST_F(CollectRun, GuardRefusesARunWithoutCategory) {

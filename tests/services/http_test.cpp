@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/raw_server.h"
+#include "support/scoped_environment.h"
 
 namespace lirvo {
 namespace {
@@ -18,6 +19,7 @@ using test::HttpResponse;
 using test::RawRequest;
 using test::RawScript;
 using test::RawServer;
+using test::ScopedEnvironment;
 using namespace std::chrono_literals;
 
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
@@ -138,6 +140,72 @@ TEST_F(HttpTest, HttpsSpeaksTlsOnPort443) {
   ASSERT_GE(hello.size(), 3u);
   EXPECT_EQ(hello[0], '\x16');                                        // TLS handshake record
   EXPECT_NE(hello.find("secure.novels.example"), std::string::npos);  // server name
+}
+
+// --- Through the user's proxy -------------------------------------------------
+
+// The variable that names the proxy, and what goes before its host:port.
+class HttpProxyTest : public HttpTest,
+                      public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(HttpProxyTest, ForwardProxyIsSentTheWholeUrl) {
+  // A forward proxy reads the host from the request line; a bare path tells it
+  // nothing and gets its error page.
+  RawServer proxy([](const RawRequest& request) {
+    if (request.target.ends_with("/start"))
+      return RawScript().Send(HttpResponse(302, "", "Location: ../d2/next.html#top\r\n"));
+    if (!request.target.starts_with("http://")) return RawScript().Send(HttpResponse(400, "bad"));
+    return RawScript().Send(HttpResponse(200, "via proxy"));
+  });
+  const ScopedEnvironment noProxy("no_proxy", nullptr);
+  const ScopedEnvironment upperNoProxy("NO_PROXY", nullptr);
+  const ScopedEnvironment variable(GetParam().first, GetParam().second + proxy.HostPort());
+
+  EXPECT_EQ(HttpGet("http://reader:pw@novels.example:8631/d1/a b/./x/../\xC4\xE3.html?q=1 2#f"),
+            "via proxy");
+  EXPECT_EQ(HttpGet("http://novels.example/txt/1txt.html#"), "via proxy");
+  EXPECT_EQ(HttpGet("http://novels.example/d1/start"), "via proxy");
+
+  const auto requests = proxy.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[0].requestLine,
+            "GET http://novels.example:8631/d1/a b/\xC4\xE3.html?q=1 2 HTTP/1.0");
+  EXPECT_EQ(requests[0].Header("Host"), "novels.example:8631");
+  EXPECT_EQ(requests[0].Header("Authorization"), "Basic cmVhZGVyOnB3");
+  EXPECT_EQ(requests[1].requestLine, "GET http://novels.example/txt/1txt.html HTTP/1.0");
+  EXPECT_EQ(requests[3].requestLine, "GET http://novels.example/d2/next.html HTTP/1.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Variables, HttpProxyTest,
+                         ::testing::Values(std::pair{"http_proxy", "http://"},
+                                           std::pair{"all_proxy", ""},
+                                           std::pair{"ALL_PROXY", "HTTP://"}));
+
+TEST_F(HttpTest, NoProxyHostsAndLoopbackMappingsGoDirect) {
+  RawServer proxy(RawScript().Send(HttpResponse(200, "via proxy")));
+  RawServer origin(RawScript().Send(HttpResponse(200, "direct")));
+  const ScopedEnvironment variable("http_proxy", proxy.Url(""));
+  const ScopedEnvironment upperNoProxy("NO_PROXY", nullptr);
+  {
+    const ScopedEnvironment noProxy("no_proxy", "novels.example, 127.0.0.0/8");
+    EXPECT_EQ(HttpGet(origin.Url("/d1/a b.html")), "direct");
+  }
+  SetHostMappingForTest("www.novels.example", origin.HostPort());
+  EXPECT_EQ(HttpGet("http://www.novels.example/1.html"), "direct");
+
+  EXPECT_TRUE(proxy.Requests().empty());
+  ASSERT_EQ(origin.Requests().size(), 2u);
+  EXPECT_EQ(origin.Requests()[0].requestLine, "GET /d1/a b.html HTTP/1.0");
+  EXPECT_EQ(origin.Requests()[1].requestLine, "GET /1.html HTTP/1.0");
+}
+
+TEST_F(HttpTest, HttpsTunnelsThroughTheProxy) {
+  RawServer proxy(RawScript().Send("HTTP/1.0 403 Forbidden\r\n\r\n"));
+  const ScopedEnvironment noProxy("no_proxy", nullptr);
+  const ScopedEnvironment variable("https_proxy", proxy.Url(""));
+  EXPECT_TRUE(HttpGet("https://secure.novels.example/v.txt").empty());
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(proxy.Requests()[0].requestLine, "CONNECT secure.novels.example:443 HTTP/1.1");
 }
 
 // --- What comes back -------------------------------------------------------
