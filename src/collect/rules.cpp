@@ -51,13 +51,14 @@ int ParseResponseDelay(const Text& text) {
 }
 
 int TruncateToInt(double value) {
-  // A cast of a number beyond the range would be undefined; hold it at the ends.
-  if (std::isnan(value)) return 0;
-  if (value >= static_cast<double>(std::numeric_limits<int>::max()))
-    return std::numeric_limits<int>::max();
-  if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+  // A number whose whole part does not fit becomes the integer "indefinite"
+  // value, as the processor's conversion gives it: a typed page count of
+  // 99999999999 then fetches nothing instead of looping 2^31 times.
+  const double whole = std::trunc(value);
+  if (!(whole >= static_cast<double>(std::numeric_limits<int>::min()) &&
+        whole <= static_cast<double>(std::numeric_limits<int>::max())))
     return std::numeric_limits<int>::min();
-  return static_cast<int>(value);
+  return static_cast<int>(whole);
 }
 
 bool CompletedType() {

@@ -16,7 +16,8 @@ void DelayClicked();               // 按钮3 clicked
 // The response delay typed into 编辑框2: an optional "默认为：" prefix, then a
 // number truncated toward zero (0 when the text holds none).
 int ParseResponseDelay(const Text& text);
-// A number truncated toward zero and held within the 32-bit range.
+// A number truncated toward zero; one beyond the 32-bit range (or NaN) gives
+// -2147483648, which makes no pages and no pause.
 int TruncateToInt(double value);
 
 // The collection type: completed when 单选框1 is selected.

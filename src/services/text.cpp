@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "services/gbk.h"
 
@@ -140,6 +141,34 @@ std::string NarrowForNumber(const Text& text) {
   return out;
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The decimal number at the start of `s` after white space: a sign, digits
+// with an optional point, an optional exponent. Empty when no digit comes.
+std::string_view LeadingDecimal(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+  const std::size_t start = i;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t digits = 0;
+  for (; i < s.size() && IsDigit(s[i]); ++i) ++digits;
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && IsDigit(s[i]); ++i) ++digits;
+  }
+  if (digits == 0) return {};
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && IsDigit(s[j])) {
+      while (j < s.size() && IsDigit(s[j])) ++j;
+      i = j;
+    }
+  }
+  return s.substr(start, i - start);
+}
+
 std::uint32_t& RandomState() {
   thread_local std::uint32_t state = 1;
   return state;
@@ -206,8 +235,13 @@ Text ToText(const Bytes& bytes) {
 
 double ToNumber(const Text& text) {
   const std::string narrow = NarrowForNumber(text);
+  // Only a decimal number counts: strtod alone would also read "inf", "nan"
+  // and hexadecimal numbers, which turn a typed delay or a server's version
+  // text into infinity or 16.
+  const std::string_view number = LeadingDecimal(narrow);
+  if (number.empty()) return 0;
   // The "C" locale keeps the decimal point a point whatever the environment says.
-  return strtod_l(narrow.c_str(), nullptr, ClassicLocale());
+  return strtod_l(std::string(number).c_str(), nullptr, ClassicLocale());
 }
 
 Bytes ToBytes(const Text& text) {

@@ -312,8 +312,15 @@ TEST_F(CollectRun, PageLoopIsBoundedByThePageCountNotByThePagesFetched) {
   EXPECT_EQ(m_messages[0].text, SummaryOf(60, 0, 60));
 }
 
-TEST_F(CollectRun, PageCountZeroFetchesNothing) {
+TEST_F(CollectRun, PageCountZeroOrBeyondTheIntegersFetchesNothing) {
   Run(Choice{true, 0, "0"});
+  const std::vector<Message> first = m_messages;
+  StartProcess();
+  // Beyond the 32-bit range the count is the "indefinite" integer, a negative
+  // one, so no page is fetched or parsed (clamped, it would parse 2^31 pages).
+  Run(Choice{true, 0, "99999999999"});
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].text, SummaryOf(0, 0, 0));
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0].text, SummaryOf(0, 0, 0));
   EXPECT_TRUE(Site().Requests(Host::Main).empty());

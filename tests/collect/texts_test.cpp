@@ -1,6 +1,7 @@
 // The texts a run shows, byte for byte, and the numbers read from the main window.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -62,13 +63,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, ResponseDelayTest,
                                          Delay{"默认为：", 0}, Delay{"abc", 0},
                                          Delay{"默认为：1", 1}, Delay{"2.9", 2}, Delay{"-3.7", -3},
                                          Delay{"默认为250", 0},
-                                         Delay{"99999999999", std::numeric_limits<int>::max()}));
+                                         Delay{"99999999999", std::numeric_limits<int>::min()},
+                                         Delay{"默认为：inf", 0}));
 
-TEST(TruncateToInt, HoldsHugeNumbersAtTheEnds) {
+TEST(TruncateToInt, BeyondTheRangeIsTheIndefiniteInteger) {
+  constexpr int kIndefinite = std::numeric_limits<int>::min();
   EXPECT_EQ(TruncateToInt(2.9), 2);
   EXPECT_EQ(TruncateToInt(-2.9), -2);
-  EXPECT_EQ(TruncateToInt(1e300), std::numeric_limits<int>::max());
-  EXPECT_EQ(TruncateToInt(-1e300), std::numeric_limits<int>::min());
+  EXPECT_EQ(TruncateToInt(2147483647.9), 2147483647);
+  EXPECT_EQ(TruncateToInt(-2147483648.9), kIndefinite);
+  EXPECT_EQ(TruncateToInt(2147483648.0), kIndefinite);
+  EXPECT_EQ(TruncateToInt(1e300), kIndefinite);
+  EXPECT_EQ(TruncateToInt(-1e300), kIndefinite);
+  EXPECT_EQ(TruncateToInt(std::numeric_limits<double>::infinity()), kIndefinite);
+  EXPECT_EQ(TruncateToInt(std::nan("")), kIndefinite);
 }
 
 }  // namespace

@@ -291,7 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ParseCase{"", 0}, ParseCase{"  42", 42}, ParseCase{"\t\n7", 7},
                     ParseCase{"-3.5", -3.5}, ParseCase{"+8", 8}, ParseCase{".5", 0.5},
                     ParseCase{"1e3", 1000}, ParseCase{"2.5e-1x", 0.25}, ParseCase{"1e", 1},
-                    ParseCase{"0x10", 16}, ParseCase{"- 5", 0},
+                    ParseCase{"- 5", 0}, ParseCase{"-.5e+1", -5}, ParseCase{"7.e2", 700},
+                    ParseCase{"1e+", 1}, ParseCase{".", 0}, ParseCase{"+.e1", 0},
+                    // Only decimal numbers: the C library's words and hexadecimal
+                    // numbers read as what they start with.
+                    ParseCase{"0x10", 0}, ParseCase{"0X1p3", 0}, ParseCase{"inf", 0},
+                    ParseCase{" -Infinity", 0}, ParseCase{"nan", 0}, ParseCase{"NAN(1)", 0},
+                    ParseCase{"ｉｎｆ"_gbk, 0},
                     // Full-width forms read as their ASCII twins.
                     ParseCase{"１２３"_gbk, 123}, ParseCase{"\xA3\xB1\xA3\xB2\xA3\xB3", 123},
                     ParseCase{"－１．５"_gbk, -1.5},
@@ -304,9 +310,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // A cut-off character at the end is dropped.
                     ParseCase{"12\xA3", 12}));
 
-TEST(ToNumber, SpecialWordsReadLikeTheCLibrary) {
-  EXPECT_TRUE(std::isinf(ToNumber("inf")));
-  EXPECT_TRUE(std::isnan(ToNumber("nan")));
+TEST(ToNumber, TooLargeIsInfinityAsTheCLibraryHasIt) {
+  EXPECT_TRUE(std::isinf(ToNumber("1e999")));
+  EXPECT_TRUE(std::signbit(ToNumber("-0")));
 }
 
 TEST(ToBytes, CopiesTheBytes) {

@@ -34,7 +34,10 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"1180.0", false}, VersionCase{"", false},
                       VersionCase{"版本1190", false}, VersionCase{"<html>404</html>", false},
                       // texts are never compared as texts
-                      VersionCase{"999", false}, VersionCase{"10000", true}));
+                      VersionCase{"999", false}, VersionCase{"10000", true},
+                      // only decimal numbers: no hexadecimal, no C library words
+                      VersionCase{"0x500", false}, VersionCase{"inf", false},
+                      VersionCase{"nan", false}));
 
 // ---- the check in the running windows
 
