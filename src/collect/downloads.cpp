@@ -17,8 +17,10 @@ namespace mw = ui::main_win;
 
 namespace {
 
+// The download step measures its own files: a title's "?" or "*" is part of
+// the name, not a wildcard.
 Text SizeText(const Text& file) {
-  return ToText(RoundNumber(FileSize(file), 0));
+  return ToText(RoundNumber(ExactFileSize(file), 0));
 }
 
 // The folder part of a path built with backslashes.
@@ -28,20 +30,16 @@ Text FolderOf(const Text& path) {
 
 }  // namespace
 
-Text TemporaryDownloadFile(const Text& folder) {
-  return folder + "\\.lirvo-download.tmp";
-}
-
 bool DownloadOver(const Text& url, const Text& target) {
   const HttpResult result = HttpFetch(url);
-  const Text temporary = TemporaryDownloadFile(FolderOf(target));
+  const Text temporary = TemporaryFileIn(FolderOf(target));
   bool replaced = false;
   if (result.complete && result.status >= 200 && result.status < 300) {
     replaced = WriteFile(temporary, result.body) && MoveFileOver(temporary, target);
   }
   // A broken transfer never touches what the library holds; a novel without any
   // file gets an empty one, so its record shows 0 and the next run fetches again.
-  if (!replaced && FileSize(target) == -1) WriteFile(target, "");
+  if (!replaced && ExactFileSize(target) == -1) WriteFile(target, "");
   DeleteFile(temporary);
   return replaced;
 }
@@ -56,11 +54,11 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   const Text folder = ProgramFolder();
   const Text archive = folder + "\\小说\\"_gbk + state.categoryPath + "\\" + title + ".rar";
   bool existed = false;
-  if (ui::Checked(mw::单选框1) && FileSize(archive) > kCompletedArchiveBytes) {
+  if (ui::Checked(mw::单选框1) && ExactFileSize(archive) > kCompletedArchiveBytes) {
     existed = true;
     ++state.existingCount;
   }
-  if (ui::Checked(mw::单选框2) && FileSize(archive) > kOngoingArchiveBytes &&
+  if (ui::Checked(mw::单选框2) && ExactFileSize(archive) > kOngoingArchiveBytes &&
       !ui::Checked(mw::选择框1)) {
     existed = true;
     ++state.existingCount;
@@ -81,7 +79,8 @@ void DownloadStep(const Text& entry, const Markers& markers) {
     const Text page = folder + "\\缓存\\"_gbk + title + "下载页.html"_gbk;
     WriteFile(page, HttpGet(state.downloadPageUrl));
     const Text cover = folder + "\\小说\\jpg\\"_gbk + title + ".jpg";
-    for (int attempt = 0; attempt < kCoverAttempts && FileSize(cover) <= kCoverBytes; ++attempt) {
+    for (int attempt = 0; attempt < kCoverAttempts && ExactFileSize(cover) <= kCoverBytes;
+         ++attempt) {
       DownloadOver(state.coverUrl, cover);
     }
   }

@@ -16,14 +16,10 @@ inline constexpr int kCoverAttempts = 3;
 // Runs for every entry the page loop reaches, the empty ones included.
 void DownloadStep(const Text& entry, const Markers& markers);
 
-// Fetches url into target through a hidden temporary file in the target's
-// folder, moved over the target only when the whole body arrived with a 2xx
-// status. Otherwise an existing target stays as it was and a missing one is
-// created empty. True when the target was replaced.
+// Fetches url into target through a temporary file of this process in the
+// target's folder (hidden, never ending in ".rar" or ".jpg"), moved over the target only when the
+// whole body arrived with a 2xx status. Otherwise an existing target stays as it was and a missing
+// one is created empty. True when the target was replaced.
 bool DownloadOver(const Text& url, const Text& target);
-
-// Name of the temporary download file in a folder: hidden (leading dot) and
-// never ending in ".rar" or ".jpg".
-Text TemporaryDownloadFile(const Text& folder);
 
 }  // namespace lirvo::collect

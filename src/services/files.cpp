@@ -43,8 +43,9 @@ bool ExistsReadOnly(const std::string& native) {
 }
 
 // ---- Wildcards -------------------------------------------------------------
-// Names are matched by Unicode characters, case-sensitively like the POSIX
-// file system itself: "*" takes any run of characters, "?" exactly one.
+// Names are matched by Unicode characters, ignoring the case of ASCII letters
+// as the Windows directory search does: "*" takes any run of characters, "?"
+// exactly one.
 
 std::vector<std::uint32_t> DecodeUtf8(std::string_view s) {
   std::vector<std::uint32_t> out;
@@ -74,10 +75,15 @@ std::vector<std::uint32_t> DecodeUtf8(std::string_view s) {
   return out;
 }
 
+std::uint32_t FoldAscii(std::uint32_t c) {
+  return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
 bool GlobMatch(const std::vector<std::uint32_t>& pat, const std::vector<std::uint32_t>& name) {
   std::size_t p = 0, n = 0, starP = SIZE_MAX, starN = 0;
   while (n < name.size()) {
-    if (p < pat.size() && (pat[p] == '?' || (pat[p] != '*' && pat[p] == name[n]))) {
+    if (p < pat.size() &&
+        (pat[p] == '?' || (pat[p] != '*' && FoldAscii(pat[p]) == FoldAscii(name[n])))) {
       ++p;
       ++n;
     } else if (p < pat.size() && pat[p] == '*') {
@@ -187,13 +193,14 @@ std::vector<FoundEntry> Search(const Text& pattern) {
   return kept;
 }
 
-// POSIX has no attribute bits; they are made up from what it has: a name
-// beginning with "." is hidden, a folder has the folder bit, a file no one may
-// write is read-only, and every file has the archive bit that Windows gives
-// new files. Nothing is ever "system".
+// POSIX has no attribute bits; they are made up from what it has: the
+// program's own temporary files are hidden (any other name beginning with "."
+// is an ordinary one, as on Windows), a folder has the folder bit, a file no
+// one may write is read-only, and every file has the archive bit that Windows
+// gives new files. Nothing is ever "system".
 int AttributesOf(const FoundEntry& entry) {
   int attributes = 0;
-  if (!entry.name.empty() && entry.name[0] == '.') attributes |= kAttrHidden;
+  if (IsTemporaryName(entry.name)) attributes |= kAttrHidden;
   if (S_ISDIR(entry.st.st_mode)) {
     attributes |= kAttrDirectory;
   } else {
@@ -201,6 +208,12 @@ int AttributesOf(const FoundEntry& entry) {
     if (IsReadOnlyFile(entry.st)) attributes |= kAttrReadOnly;
   }
   return attributes;
+}
+
+// A folder reports 0; a file the low 32 bits of its size.
+int ReportedSize(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return 0;
+  return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size)));
 }
 
 struct OpenSearch {
@@ -363,9 +376,15 @@ int FileSize(const Text& path) {
   if (path.empty()) return -1;
   std::vector<FoundEntry> found = Search(path);
   if (found.empty()) return -1;
-  const struct stat& st = found.front().st;
-  if (S_ISDIR(st.st_mode)) return 0;
-  return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size)));
+  return ReportedSize(found.front().st);
+}
+
+int ExactFileSize(const Text& path) {
+  if (path.empty()) return -1;
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (native.empty() || native.back() == '/' || !StatEntry(native, st)) return -1;
+  return ReportedSize(st);
 }
 
 Bytes ReadFile(const Text& path) {
@@ -420,6 +439,14 @@ bool DeleteFile(const Text& path) {
   struct stat st;
   if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return false;
   return ::unlink(native.c_str()) == 0;
+}
+
+Text TemporaryFileIn(const Text& folder) {
+  return folder + "\\" + NewTemporaryName();
+}
+
+bool IsTemporaryFileName(const Text& name) {
+  return IsTemporaryName(name);
 }
 
 // ---- Open files ------------------------------------------------------------------

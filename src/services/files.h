@@ -20,7 +20,12 @@ void SetProgramFolderForTest(const Text& folder);
 
 bool CreateFolder(const Text& path);
 bool DeleteFolder(const Text& path);
-int FileSize(const Text& path);  // -1 when nothing matches; wildcards * and ?
+// -1 when nothing matches; wildcards * and ?, which ignore ASCII case as the
+// Windows directory search does.
+int FileSize(const Text& path);
+// The size of exactly this file (or 0 for a folder), -1 when it does not
+// exist: "*" and "?" are a title's own characters here, never wildcards.
+int ExactFileSize(const Text& path);
 Bytes ReadFile(const Text& path);
 bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts);
 inline bool WriteFile(const Text& path, std::string_view data) {
@@ -33,6 +38,13 @@ bool WriteFileWhole(const Text& path, std::string_view data);
 // Moves a file over another one in the same folder in one step (rename).
 bool MoveFileOver(const Text& from, const Text& to);
 bool DeleteFile(const Text& path);
+
+// A fresh path for a temporary file of this process in `folder` (see
+// IsTemporaryFileName).
+Text TemporaryFileIn(const Text& folder);
+// The program's own temporary files, which no listing of the library shows:
+// ".lirvo-<pid>-<n>.tmp". Other names beginning with "." are ordinary files.
+bool IsTemporaryFileName(const Text& name);
 
 int OpenFile(const Text& path, int mode = 3, int sharing = 1);  // file number or 0
 Text ReadTextFromFile(int fileNumber, std::optional<int> length = std::nullopt);

@@ -91,9 +91,34 @@ std::size_t Gb18030SequenceLength(std::string_view bytes) {
   return 2;
 }
 
-}  // namespace
+// What becomes of a byte that starts no character GBK or GB18030 can read.
+enum class Unreadable { kReplace, kPrivateUse };
 
-std::string GbkToUtf8(std::string_view gbk) {
+// Bytes 0x80..0xFF stand in file names as U+F780..U+F7FF, whose UTF-8 forms
+// are EF 9E 80..BF and EF 9F 80..BF.
+constexpr unsigned kNameEscapeBase = 0xF700;
+
+void AppendUnreadable(std::string& out, unsigned char byte, Unreadable mode) {
+  if (mode == Unreadable::kReplace) {
+    out += "\xEF\xBF\xBD";
+    return;
+  }
+  const unsigned code = kNameEscapeBase + byte;
+  out += static_cast<char>(0xE0 | (code >> 12));
+  out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+  out += static_cast<char>(0x80 | (code & 0x3F));
+}
+
+// The byte a name escape at the start of `utf8` stands for, or -1.
+int NameEscapeAt(std::string_view utf8) {
+  if (utf8.size() < 3 || static_cast<unsigned char>(utf8[0]) != 0xEF) return -1;
+  const auto second = static_cast<unsigned char>(utf8[1]);
+  const auto third = static_cast<unsigned char>(utf8[2]);
+  if ((second != 0x9E && second != 0x9F) || (third & 0xC0) != 0x80) return -1;
+  return (second == 0x9E ? 0x80 : 0xC0) + (third & 0x3F);
+}
+
+std::string ConvertGbk(std::string_view gbk, Unreadable mode) {
   if (IsAscii(gbk)) return std::string(gbk);
   std::string out;
   out.reserve(gbk.size() * 3 / 2);
@@ -112,13 +137,38 @@ std::string GbkToUtf8(std::string_view gbk) {
       out += wide;
       pos += n;
     } else {
-      // An invalid or cut-off character: show a replacement and step over
-      // the lead byte alone.
-      out += "\xEF\xBF\xBD";
+      // An invalid or cut-off character: step over the lead byte alone.
+      AppendUnreadable(out, static_cast<unsigned char>(gbk[pos]), mode);
       ++pos;
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+  return ConvertGbk(gbk, Unreadable::kReplace);
+}
+
+std::string GbkNameToUtf8(std::string_view gbk) {
+  return ConvertGbk(gbk, Unreadable::kPrivateUse);
+}
+
+std::string Utf8NameToGbk(std::string_view utf8) {
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t pos = utf8.find('\xEF'); pos != std::string_view::npos;
+       pos = utf8.find('\xEF', pos + 1)) {
+    const int byte = NameEscapeAt(utf8.substr(pos));
+    if (byte < 0) continue;
+    out += Utf8ToGbk(utf8.substr(start, pos - start));
+    out += static_cast<char>(byte);
+    start = pos + 3;
+    pos += 2;
+  }
+  if (start == 0) return Utf8ToGbk(utf8);
+  return out + Utf8ToGbk(utf8.substr(start));
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {

@@ -10,6 +10,13 @@ namespace lirvo {
 // not valid GBK becomes U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
 
+// File names: as GbkToUtf8, but a byte that starts no readable character
+// becomes the private-use character U+F700 + byte instead of U+FFFD, and
+// Utf8NameToGbk turns it back into that byte. So distinct texts give distinct
+// names, and a name read back gives the very bytes it was made from.
+std::string GbkNameToUtf8(std::string_view gbk);
+std::string Utf8NameToGbk(std::string_view utf8);
+
 // UTF-8 to GBK; a character that GBK lacks is written in its GB18030 form, so
 // every name the file system can hold survives the round trip. Bytes that are
 // not valid UTF-8 are passed through unchanged.

@@ -25,11 +25,11 @@ std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
 }
 
 std::string NativeName(std::string_view gbkName) {
-  return GbkToUtf8(gbkName);
+  return GbkNameToUtf8(gbkName);
 }
 
 Text TextFromNativeName(std::string_view utf8Name) {
-  return Utf8ToGbk(utf8Name);
+  return Utf8NameToGbk(utf8Name);
 }
 
 std::string NativePath(const Text& path) {

@@ -31,7 +31,9 @@ inline bool IsPathSeparator(char byte) {
 std::string NativePath(const Text& path);
 
 // One name (no separators) to UTF-8 and back. NativeName(TextFromNativeName(n))
-// gives n for every UTF-8 name.
+// gives n for every UTF-8 name, and TextFromNativeName(NativeName(t)) gives t
+// for every text: bytes that are no GBK character keep a form of their own
+// (see GbkNameToUtf8), so two titles never share a file.
 std::string NativeName(std::string_view gbkName);
 Text TextFromNativeName(std::string_view utf8Name);
 

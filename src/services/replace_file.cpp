@@ -4,11 +4,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 
 namespace lirvo {
+
+namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".lirvo-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+bool IsDigits(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string NewTemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  return std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+         std::to_string(++counter) + std::string(kTemporarySuffix);
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
+  name.remove_prefix(kTemporaryPrefix.size());
+  name.remove_suffix(kTemporarySuffix.size());
+  const auto dash = name.find('-');
+  return dash != std::string_view::npos && IsDigits(name.substr(0, dash)) &&
+         IsDigits(name.substr(dash + 1));
+}
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -37,11 +64,13 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target) {
 bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
-  static unsigned counter = 0;
+  const std::size_t slash = target.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    temp = folder + NewTemporaryName();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }

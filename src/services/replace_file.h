@@ -7,6 +7,13 @@
 
 namespace lirvo {
 
+// A fresh name for a temporary file of this process: ".lirvo-<pid>-<n>.tmp".
+// Unique per process and call, ASCII, and short, so that a file written beside
+// a name near the file system's limit never passes it.
+std::string NewTemporaryName();
+// True for a name that NewTemporaryName gives (in any process).
+bool IsTemporaryName(std::string_view name);
+
 // Writes all of `data` to `fd`, going on after interrupted writes.
 bool WriteAll(int fd, std::string_view data);
 

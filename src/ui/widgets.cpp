@@ -371,13 +371,13 @@ void FileBoxWidget::SetFolder(const Text& folder) {
     m_folder = Utf8ToGbk(std::filesystem::current_path(error).string());
   }
 
-  // Files only; names beginning with "." are hidden files and stay out.
+  // Files only; the program's own temporary files stay out.
   std::vector<std::pair<QString, Text>> entries;
   const Text pattern = m_folder + (EndsWithSeparator(m_folder) ? "" : "\\") + "*.*";
   int state = 0;
   for (Text name = FindFile(pattern, 0, 1, state); !name.empty();
        name = FindFile({}, 0, 1, state)) {
-    if (name[0] == '.') continue;
+    if (IsTemporaryFileName(name)) continue;
     QString shown = ToQt(name);
     bool known = false;
     for (const auto& entry : entries) known = known || SameIgnoringCase(entry.first, shown);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/folder_tree.h"
 #include "collect/collect_steps.h"
 #include "collect/cuts.h"
 #include "demo_site.h"
@@ -354,6 +355,52 @@ TEST_F(HostileSite, ClimbingTitlesWriteNothingOutsideTheLibrary) {
     }
   }
   EXPECT_EQ(ReadFile(Archive(c, last.title)), m_site->Archive(last));
+}
+
+// --- Titles as sites write them -------------------------------------------
+TEST_F(HostileSite, EveryTitleGetsFilesOfItsOwn) {
+  const RunChoice c{true, 6, "1"};
+  const demo::Category& category = Category(c);
+  const std::vector<Entry>& real = category.pages[0].entries;
+  // Wildcards are a title's own characters; a dot name is an ordinary file;
+  // bytes that are no GBK character keep titles apart ("\xFF1" and "\xA11"
+  // both once gave the file name "\uFFFD1"); a title whose longest
+  // file name ("...下载页.html") has 255 bytes gets all of its files.
+  const std::vector<Text> titles = {"你好?"_gbk,          "星*"_gbk,          ".NET修炼手册"_gbk,
+                                    Text("\xFF") + "1",   Text("\xA1") + "1", "x\x80",
+                                    std::string(241, 'L')};
+  app::CreateFolderTree();
+  const Text present = ProgramText() + "\\小说\\"_gbk + Kind(c) + "\\你好吗.rar"_gbk;
+  ASSERT_TRUE(WriteFile(present, std::string(40000, 'p')));
+  ASSERT_TRUE(WriteFile(Cover("你好吗"_gbk), std::string(2500, 'c')));
+  Text entries;
+  for (std::size_t i = 0; i < titles.size(); ++i)
+    entries += RenderEntry({real[i], titles[i], "某人"_gbk, "简介"_gbk});
+  ServeListing(category, PageWith(category, entries));
+
+  Collect(c);
+
+  const int n = static_cast<int>(titles.size());
+  EXPECT_EQ(m_messages[0], "采集完成，共采集"_gbk + std::to_string(n) +
+                               "篇小说，其中已存在0篇小说，本次成功采集"_gbk + std::to_string(n) +
+                               "篇小说！是否查看文件？"_gbk);
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    SCOPED_TRACE(GbkToUtf8(titles[i]));
+    EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, titles[i]), Archive(c, titles[i]));
+    EXPECT_EQ(ReadFile(Archive(c, titles[i])), m_site->Archive(real[i]));
+    EXPECT_EQ(ReadFile(Cover(titles[i])), m_site->Cover(real[i]));
+    EXPECT_EQ(ReadProfile(Record(c, titles[i]), titles[i], "作者"_gbk), "某人"_gbk);
+  }
+  EXPECT_EQ(ReadFile(present), std::string(40000, 'p'));
+  // The file box and the title pool show the dot name and no temporary file.
+  int search = 0;
+  std::set<Text> listed;
+  for (Text name = FindFile(ProgramText() + "\\小说\\"_gbk + Kind(c) + "\\*.*", 0, 1, search);
+       !name.empty(); name = FindFile({}, 0, 1, search))
+    listed.insert(name);
+  EXPECT_EQ(listed.size(), titles.size() + 1);
+  EXPECT_EQ(listed.count(".NET修炼手册.rar"_gbk), 1u);
+  for (const Text& name : listed) EXPECT_FALSE(IsTemporaryFileName(name)) << GbkToUtf8(name);
 }
 
 // --- Downloads cut short or stalled ---------------------------------------

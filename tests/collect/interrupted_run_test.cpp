@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -102,8 +101,7 @@ Outcome RunChild(const std::string& folder, std::chrono::milliseconds killAfter)
 // Temporary files a killed run may leave: the download's and a profile
 // replacement's. They are never library content.
 bool IsLeftoverTemporary(const std::string& name) {
-  static const std::regex profileTemporary(R"(.*\.ini\.tmp[0-9]+-[0-9]+)");
-  return name == ".lirvo-download.tmp" || std::regex_match(name, profileTemporary);
+  return IsTemporaryFileName(name);
 }
 
 class InterruptedRun : public ::testing::Test {

@@ -17,6 +17,8 @@ class CategoryListsTest : public BrowseFixture {};
 TEST_F(CategoryListsTest, CreatedListsFirstCompletedCategoryAndPoolsItsArchives) {
   AddArchive(true, "玄幻小说"_gbk, "甲书.rar"_gbk);
   AddArchive(true, "玄幻小说"_gbk, "乙书.rar"_gbk);
+  AddArchive(true, "玄幻小说"_gbk, "X.RAR");  // copied in by hand: ".rar" ignores case
+  AddArchive(true, "玄幻小说"_gbk, ".NET修炼手册.rar"_gbk);  // an ordinary file
   AddArchive(true, "玄幻小说"_gbk, "说明.txt"_gbk);
   // A folder named like an archive never enters the pool.
   MakeFolders(ArchiveFolder(true, "玄幻小说"_gbk) + "\\丙书.rar"_gbk);
@@ -25,11 +27,10 @@ TEST_F(CategoryListsTest, CreatedListsFirstCompletedCategoryAndPoolsItsArchives)
   OpenBrowse();
 
   EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), ArchiveFolder(true, "玄幻小说"_gbk));
-  EXPECT_THAT(Pool(), UnorderedElementsAre("甲书"_gbk, "乙书"_gbk));
+  EXPECT_THAT(Pool(), UnorderedElementsAre("甲书"_gbk, "乙书"_gbk, "X", ".NET修炼手册"_gbk));
 }
 
 TEST_F(CategoryListsTest, FileNamedOnlyRarGivesAnEmptyEntry) {
-  // The file box hides dot files, but the pool's search takes every file.
   AddArchive(true, "玄幻小说"_gbk, ".rar");
   AddArchive(true, "玄幻小说"_gbk, "a.rar");
   OpenBrowse();

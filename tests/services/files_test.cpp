@@ -206,6 +206,28 @@ TEST_F(FilesTest, FileSize) {
   EXPECT_EQ(FileSize(At("arch\\b.rar")), 5);
 }
 
+TEST_F(FilesTest, PatternsIgnoreAsciiCaseOnly) {
+  fs::create_directories(Native("arch"));
+  Put(Native("arch/X.RAR"), "123");
+  Put(Native("arch/Ä.txt"), "1234");
+  EXPECT_EQ(FileSize(At("arch\\*.rar")), 3);
+  EXPECT_EQ(FileSize(At("arch\\x.*")), 3);
+  EXPECT_EQ(FileSize(At("arch\\ä*"_gbk)), -1);  // no case beyond ASCII
+}
+
+TEST_F(FilesTest, ExactFileSizeTakesWildcardsAsCharacters) {
+  fs::create_directories(Native("arch/dir?"));
+  Put(Native("arch/你好吗.rar"), std::string(40000, 'x'));
+  Put(Native("arch/你好?.jpg"), "12");
+  EXPECT_EQ(FileSize(At("arch\\你好?.rar"_gbk)), 40000);  // a pattern
+  EXPECT_EQ(ExactFileSize(At("arch\\你好?.rar"_gbk)), -1);
+  EXPECT_EQ(ExactFileSize(At("arch\\*.rar")), -1);
+  EXPECT_EQ(ExactFileSize(At("arch\\你好?.jpg"_gbk)), 2);
+  EXPECT_EQ(ExactFileSize(At("arch\\dir?")), 0);
+  EXPECT_EQ(ExactFileSize(At("arch\\")), -1);
+  EXPECT_EQ(ExactFileSize(""), -1);
+}
+
 // ---- ReadFile, WriteFile, MoveFileOver, DeleteFile -----------------------------------
 
 TEST_F(FilesTest, WriteAndReadBack) {
@@ -240,6 +262,25 @@ TEST_F(FilesTest, ReadFileEdges) {
   EXPECT_EQ(ReadFile(""), "");
   fs::create_directories(Native("dir"));
   EXPECT_EQ(ReadFile(At("dir")), "");
+}
+
+TEST_F(FilesTest, WriteFileWholeAtTheNameLimit) {
+  // The temporary file beside it must not need a longer name than the file.
+  const Text name = std::string(251, 'n') + ".ini";
+  ASSERT_EQ(name.size(), 255u);
+  EXPECT_TRUE(WriteFileWhole(At(name), "intro"));
+  EXPECT_EQ(Get(Native(name)), "intro");
+}
+
+TEST_F(FilesTest, TemporaryFilesAreUniqueToTheProcessAndCall) {
+  const Text first = TemporaryFileIn(At("d"));
+  const Text second = TemporaryFileIn(At("d"));
+  EXPECT_NE(first, second);
+  const Text name = first.substr(first.rfind('\\') + 1);
+  EXPECT_EQ(name.rfind(".lirvo-" + std::to_string(::getpid()) + "-", 0), 0u) << name;
+  EXPECT_TRUE(IsTemporaryFileName(name));
+  for (const char* other : {".lirvo-download.tmp", ".lirvo-1-2.tmp.rar", ".NET.rar", "a.tmp"})
+    EXPECT_FALSE(IsTemporaryFileName(other)) << other;
 }
 
 TEST_F(FilesTest, WriteFileWholeReplacesTheFileAndLeavesNothingElse) {
@@ -464,17 +505,19 @@ TEST_F(FindFileTest, PatternsAndAttributes) {
   fs::create_directories(Native("d/sub"));
   Put(Native("d/a.rar"), "");
   Put(Native("d/noext"), "");
-  Put(Native("d/.hidden"), "");
+  Put(Native("d/.dotted"), "");          // an ordinary file
+  Put(Native("d/.lirvo-77-1.tmp"), "");  // the program's own, hidden
   Put(Native("d/ro.txt"), "");
   MakeReadOnly(Native("d/ro.txt"));
   using V = std::vector<Text>;
   EXPECT_EQ(All(At("d\\*.rar"), 0, 1), V{"a.rar"});
-  EXPECT_EQ(All(At("d\\*.*"), 0, 1), (V{".hidden", "a.rar", "noext", "ro.txt"}));
+  EXPECT_EQ(All(At("d\\*.*"), 0, 1), (V{".dotted", ".lirvo-77-1.tmp", "a.rar", "noext", "ro.txt"}));
   EXPECT_EQ(All(At("d\\*"), 0x10, 0), (V{".", "..", "sub"}));
-  EXPECT_EQ(All(At("d\\*"), 0x02, 0), (V{".", "..", ".hidden"}));
+  EXPECT_EQ(All(At("d\\*"), 0x02, 0), V{".lirvo-77-1.tmp"});
   EXPECT_EQ(All(At("d\\*"), 0x01, 0), V{"ro.txt"});
   EXPECT_EQ(All(At("d\\*"), 0x01 | 0x40, 0), V{"ro.txt"});  // bits outside 0x37 ignored
-  EXPECT_EQ(All(At("d\\*"), 0x20, 0), (V{".hidden", "a.rar", "noext", "ro.txt"}));
+  EXPECT_EQ(All(At("d\\*"), 0x20, 0),
+            (V{".dotted", ".lirvo-77-1.tmp", "a.rar", "noext", "ro.txt"}));
   // Every entry here carries an attribute bit, so filter 0 lets none pass.
   EXPECT_EQ(All(At("d\\*"), 0, 0), V{});
   EXPECT_EQ(All(At("d\\noext"), 0, 1), V{"noext"});

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
+
 #include "services/gbk.h"
 
 namespace lirvo {
@@ -35,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{"euro sign", "\x80.txt", "€.txt"},
                     PathCase{"four-byte form", "a\\"_gbk + Utf8ToGbk("😀.txt"), "a/😀.txt"},
                     // 0x81 before a separator is no character with it: the separator counts.
-                    PathCase{"lone lead byte", "\x81/b", "\xEF\xBF\xBD/b"},
+                    PathCase{"lone lead byte", "\x81/b", "\xEF\x9E\x81/b"},
                     PathCase{"empty", "", ""}),
     [](const testing::TestParamInfo<PathCase>& info) {
       std::string name;
@@ -58,6 +61,24 @@ TEST(NativePathTest, NamesRoundTrip) {
     EXPECT_EQ(NativeName(gbk), name) << name;
   }
   EXPECT_EQ(TextFromNativeName("乗"), "\x81\x5C");
+}
+
+TEST(NativePathTest, BytesThatAreNoCharacterKeepDistinctNames) {
+  // Each gave "x\uFFFD" once, so the titles shared one file.
+  const Text texts[] = {"x\xFF", "x\xB0", "x\xFE", "\xB0 a", "\xFF\xFF", "\xA1\x7F"};
+  std::set<std::string> names;
+  for (const Text& text : texts) {
+    const std::string name = NativeName(text);
+    EXPECT_EQ(TextFromNativeName(name), text) << name;
+    EXPECT_EQ(name.find("\xEF\xBF\xBD"), std::string::npos) << name;
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), std::size(texts));
+  EXPECT_EQ(NativeName("x\xFF"), "x\xEF\x9F\xBF");  // U+F7FF
+  EXPECT_EQ(TextFromNativeName("a\xEF\x9E\x80"
+                               "b"),
+            "a\x80"
+            "b");
 }
 
 TEST(NativePathTest, DriveRoots) {
