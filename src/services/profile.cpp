@@ -21,9 +21,8 @@ namespace {
 constexpr std::size_t kValueBuffer = 10240;
 
 // Texts end at their first zero byte, as the platform call sees them.
-std::string_view UpToZero(const Text& text) {
-  std::string_view view(text);
-  return view.substr(0, view.find('\0'));
+std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, text.find('\0'));
 }
 
 std::string_view SkipControlAndSpace(std::string_view s) {
@@ -73,9 +72,10 @@ bool ClosesHeader(std::string_view section) {
   return pos == section.size();
 }
 
-// Names and values that would change the structure of the file on the next
-// read (split a line, end a key early, close a header early or never, open a
-// section) are refused rather than written.
+// Names that would change the structure of the file on the next read (split
+// a line, end a key early, close a header early or never, open a section) are
+// refused rather than written. Values are cut at their first line break
+// instead (see WriteProfile).
 bool IsSafeToWrite(std::string_view section, const std::optional<std::string_view>& key,
                    const std::optional<std::string_view>& value) {
   if (HasLineBreak(section) || HasCharacter(section, ']')) return false;
@@ -83,7 +83,7 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
     if (HasLineBreak(*key) || key->find('=') != std::string_view::npos) return false;
     std::size_t first = key->find_first_not_of(" \t\v");
     if (first != std::string_view::npos && (*key)[first] == '[') return false;
-    if (value && (HasLineBreak(*value) || !ClosesHeader(section))) return false;
+    if (value && !ClosesHeader(section)) return false;
   }
   return true;
 }
@@ -103,7 +103,8 @@ Text ReadProfile(const Text& file, const Text& section, const Text& key, const T
   if (LoadProfile(NativePath(Text(path)), document) != ProfileLoad::kLoaded) return Cut(fallback);
   auto value = document->Find(StripSpaces(sectionName), StripSpaces(keyName));
   if (!value) return Cut(fallback);
-  return Cut(StripQuotes(*value));
+  // The value comes back as a text, which ends at a zero byte.
+  return Cut(UpToZero(StripQuotes(*value)));
 }
 
 bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key,
@@ -113,8 +114,14 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   std::string_view sectionName = StripSpaces(UpToZero(section));
   std::optional<std::string_view> keyName;
   if (key) keyName = StripSpaces(UpToZero(*key));
+  // A value keeps its first line, which is what a reader of the file gets
+  // back, so that a missing marker in a cut costs only the rest of the value,
+  // not the whole record; the rest never becomes a line of its own.
   std::optional<std::string_view> newValue;
-  if (value) newValue = UpToZero(*value);
+  if (value) {
+    const std::string_view text = UpToZero(*value);
+    newValue = text.substr(0, text.find_first_of("\r\n"));
+  }
   if (!IsSafeToWrite(sectionName, keyName, newValue)) return false;
 
   std::string target;

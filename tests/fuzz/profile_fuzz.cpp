@@ -1,7 +1,8 @@
 // The profile reader and writer under arbitrary file contents, names and
 // values, in a sequence of the program's own file operations on two files:
-// - an accepted write of a value reads back (for names and values the reader
-//   sees unchanged: no blanks or control bytes at their ends, no quotes);
+// - an accepted write of a value reads back up to its first line break (for
+//   names and values the reader sees unchanged: no blanks or control bytes at
+//   their ends, no quotes);
 // - a removed key reads as absent (or as its next duplicate), a refused write
 //   leaves the file as it was;
 // - no other key of the file changes its value;
@@ -145,7 +146,9 @@ void CheckedWrite(bool second, const Text& section, const std::optional<Text>& k
   if (!ReadsUnchanged(s, false) || !ReadsUnchanged(k, false)) return;
   const Text got = lirvo::ReadProfile(file, s, k, kAbsent);
   if (value) {
-    const Text v = UpToZero(*value);
+    // A value keeps its first line.
+    Text v = UpToZero(*value);
+    v = v.substr(0, v.find_first_of("\r\n"));
     if (ReadsUnchanged(v, true) && got != v) Fail("written value", s, k, got, v);
   } else if (got != kAbsent && lirvo::ReadFile(file).size() >= before.size()) {
     // A later key of the same name may come forward, but only by a line going.
