@@ -17,6 +17,7 @@
 #include "services/native_path.h"
 #include "services/profile_cache.h"
 #include "services/replace_file.h"
+#include "services/utf8.h"
 
 namespace lirvo {
 namespace {
@@ -47,30 +48,14 @@ bool ExistsReadOnly(const std::string& native) {
 // as the Windows directory search does: "*" takes any run of characters, "?"
 // exactly one.
 
+// A byte that is no UTF-8 stands for itself, apart from every character.
 std::vector<std::uint32_t> DecodeUtf8(std::string_view s) {
   std::vector<std::uint32_t> out;
   out.reserve(s.size());
-  std::size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    std::size_t len = b < 0x80             ? 1
-                      : (b & 0xE0) == 0xC0 ? 2
-                      : (b & 0xF0) == 0xE0 ? 3
-                      : (b & 0xF8) == 0xF0 ? 4
-                                           : 1;
-    if (i + len > s.size()) len = 1;
-    std::uint32_t cp = len == 1 ? b : b & (0xFF >> (len + 1));
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xC0) != 0x80) {
-        cp = b;  // not UTF-8: the byte stands for itself
-        len = 1;
-        break;
-      }
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    out.push_back(len == 1 && b >= 0x80 ? 0x110000 + b : cp);
-    i += len;
+  for (std::size_t i = 0; i < s.size();) {
+    const Utf8Char c = DecodeUtf8At(s, i);
+    out.push_back(c.valid ? c.code : 0x110000 + c.code);
+    i += c.length;
   }
   return out;
 }

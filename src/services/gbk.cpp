@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "services/utf8.h"
+
 namespace lirvo {
 namespace {
 
@@ -69,14 +71,6 @@ bool IsAscii(std::string_view text) {
   for (const char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
-}
-
-std::size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if ((lead & 0xE0) == 0xC0) return 2;
-  if ((lead & 0xF0) == 0xE0) return 3;
-  if ((lead & 0xF8) == 0xF0) return 4;
-  return 1;
 }
 
 // Length of the GB18030 multi-byte sequence at the start of `bytes`, or 0.
@@ -182,8 +176,7 @@ std::string Utf8ToGbk(std::string_view utf8) {
   while (pos < utf8.size()) {
     pos += gbk.convert(utf8.data() + pos, utf8.size() - pos, out);
     if (pos >= utf8.size()) break;
-    std::size_t n = Utf8SequenceLength(static_cast<unsigned char>(utf8[pos]));
-    if (pos + n > utf8.size()) n = utf8.size() - pos;
+    const std::size_t n = DecodeUtf8At(utf8, pos).length;
     std::string wide;
     if (gb18030.ok() && gb18030.convert(utf8.data() + pos, n, wide) == n && !wide.empty()) {
       out += wide;
