@@ -75,14 +75,9 @@ bool IsAscii(std::string_view text) {
 
 // Length of the GB18030 multi-byte sequence at the start of `bytes`, or 0.
 std::size_t Gb18030SequenceLength(std::string_view bytes) {
-  auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
-  auto high = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
-  if (bytes.size() < 2 || !high(at(0))) return 0;
-  if (digit(at(1))) {
-    return bytes.size() >= 4 && high(at(2)) && digit(at(3)) ? 4 : 0;
-  }
-  return 2;
+  if (bytes.size() < 2 || !IsGbkLeadByte(static_cast<unsigned char>(bytes[0]))) return 0;
+  if (IsGb18030FourByte(bytes, 0)) return 4;
+  return bytes[1] >= '0' && bytes[1] <= '9' ? 0 : 2;
 }
 
 // What becomes of a byte that starts no character GBK or GB18030 can read.

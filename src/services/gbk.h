@@ -6,6 +6,21 @@
 
 namespace lirvo {
 
+// True for a byte that starts a two-byte GBK character (0x81..0xFE). 0x80 is
+// the euro sign on its own and 0xFF is unassigned.
+inline bool IsGbkLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
+
+// True where a GB18030 four-byte form starts at `pos`: lead byte, digit, lead
+// byte, digit. Utf8ToGbk writes them for characters GBK lacks.
+inline bool IsGb18030FourByte(std::string_view text, std::size_t pos) {
+  auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+  auto digit = [](unsigned char b) { return b >= '0' && b <= '9'; };
+  return pos + 3 < text.size() && IsGbkLeadByte(at(0)) && digit(at(1)) && IsGbkLeadByte(at(2)) &&
+         digit(at(3));
+}
+
 // GBK (Windows code page 936: 0x80 is the euro sign) to UTF-8. A byte that is
 // not valid GBK becomes U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);

@@ -3,21 +3,12 @@
 #include "services/gbk.h"
 
 namespace lirvo {
-namespace {
-
-bool IsAsciiDigit(unsigned char byte) {
-  return byte >= 0x30 && byte <= 0x39;
-}
-
-}  // namespace
 
 std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
   auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   if (pos >= text.size() || !IsGbkLeadByte(at(pos)) || pos + 1 >= text.size()) return 1;
-  unsigned char second = at(pos + 1);
-  if (IsAsciiDigit(second) && pos + 3 < text.size() && IsGbkLeadByte(at(pos + 2)) &&
-      IsAsciiDigit(at(pos + 3)))
-    return 4;
+  if (IsGb18030FourByte(text, pos)) return 4;
+  const unsigned char second = at(pos + 1);
   // A byte that cannot be a trail byte (a separator among them) leaves the
   // lead byte standing alone.
   if (second >= 0x40 && second != 0x7F && second != 0xFF) return 2;

@@ -4,15 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "services/gbk.h"
 #include "services/text.h"
 
 namespace lirvo {
-
-// True for a byte that starts a two-byte GBK character (0x81..0xFE). 0x80 is
-// the euro sign on its own and 0xFF is unassigned.
-inline bool IsGbkLeadByte(unsigned char byte) {
-  return byte >= 0x81 && byte <= 0xFE;
-}
 
 // Length in bytes of the character that starts at `pos`: 1, 2 (a lead byte
 // and a trail byte 0x40..0xFE other than 0x7F), or 4 for a GB18030 four-byte
