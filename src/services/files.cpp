@@ -32,17 +32,6 @@ constexpr int kAttrMask = 0x37;
 Text g_programFolder;
 bool g_programFolderKnown = false;
 
-// A file that no one may write stands for the read-only attribute: the
-// services refuse to write, replace or delete it, as Windows does.
-bool IsReadOnlyFile(const struct stat& st) {
-  return !S_ISDIR(st.st_mode) && (st.st_mode & 0222) == 0;
-}
-
-bool ExistsReadOnly(const std::string& native) {
-  struct stat st;
-  return ::stat(native.c_str(), &st) == 0 && IsReadOnlyFile(st);
-}
-
 // ---- Wildcards -------------------------------------------------------------
 // Names are matched by Unicode characters, ignoring the case of ASCII letters
 // as the Windows directory search does: "*" takes any run of characters, "?"

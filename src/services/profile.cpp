@@ -136,10 +136,7 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
     case ProfileLoad::kLoaded:
       break;
   }
-  struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && (st.st_mode & 0222) == 0) {
-    return false;  // read-only, as Windows refuses it
-  }
+  if (ExistsReadOnly(target)) return false;
 
   bool changed = !keyName    ? document->RemoveSection(sectionName)
                  : !newValue ? document->RemoveKey(sectionName, *keyName)

@@ -37,6 +37,15 @@ bool IsTemporaryName(std::string_view name) {
          IsDigits(name.substr(dash + 1));
 }
 
+bool IsReadOnlyFile(const struct stat& st) {
+  return !S_ISDIR(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
+bool ExistsReadOnly(const std::string& native) {
+  struct stat st;
+  return ::stat(native.c_str(), &st) == 0 && IsReadOnlyFile(st);
+}
+
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t n = ::write(fd, data.data(), data.size());

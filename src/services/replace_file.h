@@ -2,6 +2,8 @@
 // Writing a whole file so that a crash at any moment leaves either its old
 // content or the new one: the bytes go to a fresh file beside it, which then
 // takes its place by a rename. Native (POSIX) paths; for the file services.
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,12 @@ namespace lirvo {
 std::string NewTemporaryName();
 // True for a name that NewTemporaryName gives (in any process).
 bool IsTemporaryName(std::string_view name);
+
+// A file that no one may write stands for the read-only attribute: the file
+// and profile services refuse to write, replace or delete it, as Windows does.
+bool IsReadOnlyFile(const struct stat& st);
+// True when `native` names an existing read-only file (through links).
+bool ExistsReadOnly(const std::string& native);
 
 // Writes all of `data` to `fd`, going on after interrupted writes.
 bool WriteAll(int fd, std::string_view data);
