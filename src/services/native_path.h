@@ -9,6 +9,10 @@
 
 namespace lirvo {
 
+// Unlike the text services (text.h), which pair any byte of 0x80 or more with
+// the next as the page cuts need, names are read as real GBK/GB18030
+// characters: a separator must never hide inside a character that is none.
+//
 // Length in bytes of the character that starts at `pos`: 1, 2 (a lead byte
 // and a trail byte 0x40..0xFE other than 0x7F), or 4 for a GB18030 four-byte
 // form (which Utf8ToGbk writes for characters GBK lacks).

@@ -2,6 +2,12 @@
 // Text and number services. A text is a std::string of GBK bytes; a byte set is
 // a std::string that may hold zero bytes. Positions are 1-based byte positions,
 // a search that finds nothing gives -1. None of these services fails.
+//
+// Characters here are the old runtime's: any byte of 0x80 or more pairs with
+// the byte after it, whatever that is. The page cuts and their marker
+// arithmetic depend on exactly this. The path mapping (native_path.h) reads
+// real GBK/GB18030 characters instead, since there a wrong pairing would hide
+// or invent a separator. The two rules differ on purpose; keep them apart.
 #include <optional>
 #include <string>
 
