@@ -43,7 +43,8 @@ bool DeleteFile(const Text& path);
 // IsTemporaryFileName).
 Text TemporaryFileIn(const Text& folder);
 // The program's own temporary files, which no listing of the library shows:
-// ".lirvo-<pid>-<n>.tmp". Other names beginning with "." are ordinary files.
+// ".lirvo-<pid>-<n>.tmp" (and ".lirvo-download.tmp" of earlier versions).
+// Other names beginning with "." are ordinary files.
 bool IsTemporaryFileName(const Text& name);
 
 int OpenFile(const Text& path, int mode = 3, int sharing = 1);  // file number or 0

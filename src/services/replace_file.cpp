@@ -29,6 +29,9 @@ std::string NewTemporaryName() {
 }
 
 bool IsTemporaryName(std::string_view name) {
+  // Earlier versions used one fixed download name per folder; a run that
+  // died may have left it in the library.
+  if (name == ".lirvo-download.tmp") return true;
   if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
   name.remove_prefix(kTemporaryPrefix.size());
   name.remove_suffix(kTemporarySuffix.size());
