@@ -159,9 +159,12 @@ void Delay(int milliseconds) {
   }
   QCoreApplication::processEvents();
   QCoreApplication::processEvents();
-  while (Clock::now() <= deadline) {
+  // One reading of the clock both decides and sizes each wait: read twice, a
+  // busy machine could pass the deadline in between, and a timer asked for a
+  // negative time never fires, which would leave the loop waiting for ever.
+  for (Clock::time_point now = Clock::now(); now <= deadline; now = Clock::now()) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count() + 1;
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
