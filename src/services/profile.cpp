@@ -81,8 +81,11 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
   if (HasLineBreak(section) || HasCharacter(section, ']')) return false;
   if (key) {
     if (HasLineBreak(*key) || key->find('=') != std::string_view::npos) return false;
+    // After the blanks the reader skips, "[" opens a section and ";" a comment:
+    // such a key could never be read back.
     std::size_t first = key->find_first_not_of(" \t\v");
-    if (first != std::string_view::npos && (*key)[first] == '[') return false;
+    if (first != std::string_view::npos && ((*key)[first] == '[' || (*key)[first] == ';'))
+      return false;
     if (value && (HasLineBreak(*value) || !ClosesHeader(section))) return false;
   }
   return true;

@@ -280,6 +280,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{"KeyWithCr", "a", "k\r", std::nullopt},
                     RefusedCase{"KeyWithEquals", "a", "k=j", "v"},
                     RefusedCase{"KeyOpeningSection", "a", " [k", "v"},
+                    RefusedCase{"KeyOpeningComment", "a", ";", "-"},
+                    RefusedCase{"KeyOpeningCommentAfterTab", "a", "\t;k", "v"},
                     RefusedCase{"ValueWithCrLf", "a", "k", "v\r\n[b]"},
                     RefusedCase{"ValueWithCr", "a", "k", "v\rw"},
                     RefusedCase{"NewKeyValueWithLf", "a", "new", "\n"}),
