@@ -210,6 +210,14 @@ const InputCase kCases[] = {
        EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "b.rar");
      },
      {{H::BrowseFileSelected, "b.rar"}}},
+    {"ClickBelowTheEntriesKeepsTheSelection",
+     [] {
+       ClickRow("b.rar");
+       QWidget* viewport = Live<QListWidget>(browse_win::文件框1)->viewport();
+       test::input::Click(viewport, {}, QPoint(5, viewport->height() - 3));
+       EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "b.rar");
+     },
+     {{H::BrowseFileSelected, "b.rar"}}},
     {"DoubleClickOpensTheEntryItSelected",
      [] { DoubleClickRow("c.rar"); },
      {{H::BrowseFileSelected, "c.rar"}, {H::BrowseFileDoubleClicked, "c.rar"}}},
