@@ -206,9 +206,11 @@ def check_title_bar(title, wid, owner=None):
     if not want["maximise"] and want["fixed"]:
         check("_NET_WM_ACTION_MAXIMIZE_HORZ" not in actions, f"{title}: openbox offers no maximise",
               actions.strip())
+    sw, sh = screen_size()
+    # The program fits its client area to the frame once the frame is known.
+    wait_for(lambda: outer_rect(wid)[2:] == want["size"], 3)
     x, y, w, h = outer_rect(wid)
     check((w, h) == want["size"], f"{title}: outer size {want['size'][0]}x{want['size'][1]}", f"{w}x{h}")
-    sw, sh = screen_size()
     check((x, y) == ((sw - w) // 2, (sh - h) // 2), f"{title}: centred on the screen", f"at {x},{y}")
     transient = xprop_value(wid, "WM_TRANSIENT_FOR") or ""
     if owner is not None:
@@ -540,10 +542,26 @@ def collection_run():
         check(labelled_name(delay) == "电脑响应时间：（毫秒）", "the delay box is named 电脑响应时间：（毫秒）",
               labelled_name(delay))
 
+        # Desktop radio buttons move with the arrow keys within their group.
+        radio = {o.name: o for o in controls(main) if o.name in ("完本", "连载中")}
+        overwrite = find(main, 0, name="若重复覆盖文件")
+        if len(radio) == 2:
+            click(radio["完本"])
+            key("Down")
+            checked = wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["连载中"]), 2)
+            check(bool(checked), "Down moves the choice from 完本 to 连载中")
+            check(overwrite is not None and bool(wait_for(lambda: showing(overwrite), 2)),
+                  "choosing 连载中 with the arrow key shows 若重复覆盖文件")
+            key("Up")
+            check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["完本"]), 2)),
+                  "Up moves the choice back to 完本")
+            click(radio["完本"])  # whatever the keys did, the run collects completed novels
+            check(pyatspi.STATE_CHECKED in states(radio["完本"]), "a click chooses 完本")
+
         click(pages)
         key("ctrl+a")
-        type_text("1")
-        check(wait_for(lambda: text_of(pages) == "1", 3), "typing 1 into the page count box", text_of(pages))
+        type_text("2")
+        check(wait_for(lambda: text_of(pages) == "2", 3), "typing 2 into the page count box", text_of(pages))
 
         collect = find(main, role="push button", name="采集")
         require(collect is not None, "main window has its 采集 button")
@@ -610,6 +628,9 @@ def browse_window(program, browse, browse_id):
     items = [c for c in children(files) if (c.name or "").endswith(".rar")]
     require(len(items) >= 3, "the file box lists the collected archives", str(len(items)))
     names = [c.name for c in items]
+    on_disk = os.listdir(os.path.join(folder, "小说", "完本", "玄幻小说"))
+    check(sorted(names) == sorted(on_disk) and len(names) > 20,
+          "the file box lists the archives of two listing pages", f"{len(names)} listed, {len(on_disk)} on disk")
     details = [o for o in objs if role(o) == "label" and showing(o) and o.name not in ("页",)]
     x, y, _, _ = client_geometry(browse_id)
     picture = (x + 224 + 16, y + 28, 120, 160)  # the cover, centred in the picture box
