@@ -115,9 +115,9 @@ def client_geometry(wid):
     values = {}
     for line in out.splitlines():
         line = line.strip()
-        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
-            if line.startswith(key + ":"):
-                values[key] = int(line.split(":", 1)[1])
+        for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            if line.startswith(name + ":"):
+                values[name] = int(line.split(":", 1)[1])
     return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"],
             values["Height"])
 
@@ -679,6 +679,10 @@ def browse_window(program, browse, browse_id):
     title2 = names[2][:-4]
     check(bool(wait_for(lambda: details_text() == expected(title2), 3)), "Down shows the next novel's details",
           details_text()[:80])
+    time.sleep(0.3)
+    cover2 = colours(grab(picture))
+    check(len(cover2) > 20 and cover2 != cover, "the next novel's cover replaces the first",
+          f"{len(cover2)} colours")
 
     # Double-click: the desktop opener gets the archive.
     before = len(opened())
