@@ -76,5 +76,7 @@ class Engine {
 
 // Makes sure the application object exists.
 void EnsureApplication();
+// Keeps hidden controls out of the accessibility tree.
+void InstallAccessibility();
 
 }  // namespace lirvo::ui

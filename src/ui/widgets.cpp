@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -107,8 +108,11 @@ bool EndsWithSeparator(const Text& path) {
 
 WindowWidget::WindowWidget(UnitRef ref, const WindowAttributes& attributes, QWidget* owner)
     : QWidget(owner), m_ref(ref), m_attributes(attributes) {
-  Qt::WindowFlags flags = Qt::Window;
-  if (attributes.border != Border::Default || !attributes.systemMenu) {
+  // An owned window is a dialog of its owner: X11 marks only dialog-type
+  // windows transient (WM_TRANSIENT_FOR), which keeps them off the taskbar.
+  Qt::WindowFlags flags = owner != nullptr ? Qt::Dialog : Qt::Window;
+  // A dialog's title bar offers no minimise or maximise box unless asked.
+  if (owner != nullptr || attributes.border != Border::Default || !attributes.systemMenu) {
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (attributes.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (attributes.systemMenu && attributes.minimizeButton) flags |= Qt::WindowMinimizeButtonHint;
@@ -348,14 +352,43 @@ void ListWidget::Clear() {
 
 FileBoxWidget::FileBoxWidget(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // Qt sets the current row on a mouse press before it selects the row, and
+  // on the focus without selecting: only the selection itself tells.
+  connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!m_listing && SelectedRow() >= 0 && onSelected) onSelected();
+  });
+  connect(this, &QAbstractItemView::doubleClicked, this, [this] {
+    if (m_leftDoubleClick && onDoubleClicked) onDoubleClicked();
+  });
+}
+
+int FileBoxWidget::SelectedRow() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return -1;
+  const int row = selected.first().row();
+  return row < static_cast<int>(m_names.size()) ? row : -1;
 }
 
 Text FileBoxWidget::SelectedName() const {
-  const int row = currentRow();
-  if (row < 0 || row >= static_cast<int>(m_names.size())) return {};
-  const QListWidgetItem* current = item(row);
-  if (current == nullptr || !current->isSelected()) return {};
-  return m_names[static_cast<std::size_t>(row)];
+  const int row = SelectedRow();
+  return row < 0 ? Text() : m_names[static_cast<std::size_t>(row)];
+}
+
+// A desktop list box never lets the user clear its one selection.
+QItemSelectionModel::SelectionFlags FileBoxWidget::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* e) const {
+  const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, e);
+  if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) {
+    return QItemSelectionModel::NoUpdate;
+  }
+  return flags;
+}
+
+// Qt reports a double click of any button on an entry; only the left one opens.
+void FileBoxWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  m_leftDoubleClick = e->button() == Qt::LeftButton;
+  QListWidget::mouseDoubleClickEvent(e);
+  m_leftDoubleClick = false;
 }
 
 void FileBoxWidget::SetFolder(const Text& folder) {

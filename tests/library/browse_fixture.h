@@ -2,6 +2,7 @@
 // A browse window over a library in a temporary program folder, with message
 // boxes answered and opened targets recorded instead of shown.
 #include <QListWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -79,20 +80,24 @@ class BrowseFixture : public GuiTest {
     return pool;
   }
 
-  // The user selects an entry of the file box (its selection-changed event runs).
+  // The user clicks an entry of the file box with the mouse.
   static void SelectFile(const Text& name) {
     auto* box = Live<QListWidget>(bw::文件框1);
     ASSERT_NE(box, nullptr);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    box->setCurrentRow(row);
+    box->scrollToItem(box->item(row));
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, {},
+                      box->visualItemRect(box->item(row)).center());
     ui::ProcessPendingEvents();
   }
   static void DoubleClickFile(const Text& name) {
     auto* box = Live<QListWidget>(bw::文件框1);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    emit box->itemDoubleClicked(box->item(row));
+    box->scrollToItem(box->item(row));
+    QTest::mouseDClick(box->viewport(), Qt::LeftButton, {},
+                       box->visualItemRect(box->item(row)).center());
     ui::ProcessPendingEvents();
   }
   static int Row(QListWidget* box, const Text& name) {

@@ -1,0 +1,60 @@
+// What assistive technology (a screen reader over AT-SPI) sees of the windows:
+// only what a sighted user sees. Hidden controls hold data or do work out of
+// sight; they stay out of the accessibility tree.
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+
+#include "ui/engine_qt.h"
+#include "ui/widgets_qt.h"
+
+namespace lirvo::ui {
+
+namespace {
+
+QList<QWidget*> ShownChildren(const QWidget* widget) {
+  QList<QWidget*> shown;
+  for (QObject* child : widget->children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (w != nullptr && !w->isWindow() && !w->isHidden()) shown.append(w);
+  }
+  return shown;
+}
+
+// A window or picture box whose children are its shown controls.
+class ShownChildrenAccessible : public QAccessibleWidget {
+ public:
+  ShownChildrenAccessible(QWidget* widget, QAccessible::Role role)
+      : QAccessibleWidget(widget, role) {}
+
+  int childCount() const override { return static_cast<int>(ShownChildren(widget()).size()); }
+
+  QAccessibleInterface* child(int index) const override {
+    const QList<QWidget*> shown = ShownChildren(widget());
+    if (index < 0 || index >= shown.size()) return nullptr;
+    return QAccessible::queryAccessibleInterface(shown.at(index));
+  }
+
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    if (child == nullptr) return -1;
+    return static_cast<int>(ShownChildren(widget()).indexOf(child->object()));
+  }
+};
+
+QAccessibleInterface* Factory(const QString&, QObject* object) {
+  if (auto* window = dynamic_cast<WindowWidget*>(object)) {
+    return new ShownChildrenAccessible(window, QAccessible::Window);
+  }
+  if (auto* box = dynamic_cast<PictureBoxWidget*>(object)) {
+    return new ShownChildrenAccessible(box, QAccessible::Graphic);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void InstallAccessibility() {
+  QAccessible::installFactory(Factory);
+}
+
+}  // namespace lirvo::ui
