@@ -543,17 +543,18 @@ def collection_run():
 
         # Desktop radio buttons move with the arrow keys within their group.
         radio = {o.name: o for o in controls(main) if o.name in ("完本", "连载中")}
-        overwrite = find(main, 0, name="若重复覆盖文件")
         if len(radio) == 2:
             click(radio["完本"])
             key("Down")
             checked = wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["连载中"]), 2)
             check(bool(checked), "Down moves the choice from 完本 to 连载中")
-            check(overwrite is not None and bool(wait_for(lambda: showing(overwrite), 2)),
-                  "choosing 连载中 with the arrow key shows 若重复覆盖文件")
+            shown = wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True), 2)
+            check(shown is not None, "choosing 连载中 with the arrow key shows 若重复覆盖文件")
             key("Up")
             check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["完本"]), 2)),
                   "Up moves the choice back to 完本")
+            check(bool(wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True) is None, 2)),
+                  "choosing 完本 with the arrow key hides 若重复覆盖文件")
             click(radio["完本"])  # whatever the keys did, the run collects completed novels
             check(pyatspi.STATE_CHECKED in states(radio["完本"]), "a click chooses 完本")
 
@@ -672,7 +673,7 @@ def browse_window(program, browse, browse_id):
     time.sleep(0.3)
     cover = colours(grab(picture))
     check(len(cover) > 20 and cover != blank, "the cover is drawn in the picture box", f"{len(cover)} colours")
-    save_shot(outer_rect(browse_id), "browse-window-mouse.png")
+    save_shot(outer_rect(browse_id), "browse-window-openbox.png")
 
     # The arrow key moves to the next entry.
     key("Down")
@@ -708,10 +709,18 @@ def browse_window(program, browse, browse_id):
     def found():
         for c in children(program.app):
             if c.name != BROWSE_TITLE and showing(c) and find(c, 0, role="label", name=FOUND):
-                return find(c, 0, role="push button", name="确定")
+                return c
         return None
-    ok = wait_for(found, 5)
+    box = wait_for(found, 5)
+    ok = find(box, 1, role="push button", name="确定") if box is not None else None
     if check(ok is not None, "the search finds the title (寻找成功，是否打开？)"):
+        if SHOTS:
+            time.sleep(0.3)  # the box is painted
+            message = find_window(box.name, 2)
+            rects = [outer_rect(browse_id)] + ([outer_rect(message)] if message else [])
+            left, top = min(r[0] for r in rects), min(r[1] for r in rects)
+            right, bottom = max(r[0] + r[2] for r in rects), max(r[1] + r[3] for r in rects)
+            save_shot((left, top, right - left, bottom - top), "browse-window-search-openbox.png")
         click(ok)
         got = wait_for(lambda: opened()[before:], 5)
         archive = os.path.join(folder, "小说", "完本", "玄幻小说", names[0])
