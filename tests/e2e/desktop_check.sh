@@ -4,7 +4,7 @@
 # session bus. desktop_check.py drives the windows against the demo site.
 #   tests/e2e/desktop_check.sh [build folder, default build] [folder for screenshots]
 # Needs the packages that scripts/deps installs, and lirvo and lirvo-demo-site
-# built in the build folder. Ends within a few minutes whatever happens.
+# built in the build folder. Ends within two minutes whatever happens.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -54,7 +54,7 @@ unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 
 status=0
 LIRVO_BUILD="$build" LIRVO_WORK="$work" LIRVO_SHOTS="$shots" \
-  timeout -k 10 180 dbus-run-session -- bash "$here/desktop_session.sh" || status=$?
+  timeout -k 10 120 dbus-run-session -- bash "$here/desktop_session.sh" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "desktop check: FAILED (status $status); logs:" >&2
   for log in "$work"/*.log; do
