@@ -41,7 +41,45 @@ class ShownChildrenAccessible : public QAccessibleWidget {
   }
 };
 
+// Qt names a combo box on Linux by its current text and leaves the label to
+// a label relation; these combo boxes have no label, so the name says what
+// they choose and the value is the current item.
+class ComboAccessible : public QAccessibleWidget {
+ public:
+  explicit ComboAccessible(ComboWidget* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return Combo()->currentText();
+    return QAccessibleWidget::text(t);
+  }
+
+  // The drop-down list, once it exists.
+  int childCount() const override { return Combo()->view() != nullptr ? 1 : 0; }
+  QAccessibleInterface* child(int index) const override {
+    if (index != 0 || Combo()->view() == nullptr) return nullptr;
+    return QAccessible::queryAccessibleInterface(Combo()->view());
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child != nullptr && child->object() == Combo()->view() ? 0 : -1;
+  }
+
+  QStringList actionNames() const override {
+    return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name == showMenuAction()) {
+      Combo()->showPopup();
+    } else {
+      QAccessibleWidget::doAction(name);
+    }
+  }
+
+ private:
+  ComboWidget* Combo() const { return static_cast<ComboWidget*>(widget()); }
+};
+
 QAccessibleInterface* Factory(const QString&, QObject* object) {
+  if (auto* combo = dynamic_cast<ComboWidget*>(object)) return new ComboAccessible(combo);
   if (auto* window = dynamic_cast<WindowWidget*>(object)) {
     return new ShownChildrenAccessible(window, QAccessible::Window);
   }

@@ -98,6 +98,7 @@ void ApplyBackground(QWidget* widget, const std::optional<Rgb>& colour) {
 
 void EnsureApplication() {
   if (QApplication::instance() != nullptr) return;
+  InstallOutOfMemoryReport();
   static int argc = 1;
   static char name[] = "lirvo";
   static char* argv[] = {name, nullptr};

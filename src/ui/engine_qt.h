@@ -78,5 +78,10 @@ class Engine {
 void EnsureApplication();
 // Keeps hidden controls out of the accessibility tree.
 void InstallAccessibility();
+// An allocation nobody can serve ends the program with the runtime error
+// report instead of an abort.
+void InstallOutOfMemoryReport();
+void RememberFailedAllocation(std::size_t bytes);
+[[noreturn]] void ReportOutOfMemory(std::size_t bytes);
 
 }  // namespace lirvo::ui

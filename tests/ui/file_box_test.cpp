@@ -20,15 +20,13 @@ using namespace lirvo::literals;
 using test::Live;
 
 int g_selections = 0;
-int g_doubleClicks = 0;
 
 class FileBoxTest : public test::GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
-    g_selections = g_doubleClicks = 0;
+    g_selections = 0;
     RegisterHandler(Handler::BrowseFileSelected, [] { ++g_selections; });
-    RegisterHandler(Handler::BrowseFileDoubleClicked, [] { ++g_doubleClicks; });
     Touch("b.rar");
     Touch("A.rar");
     Touch("c.RAR");
@@ -80,23 +78,6 @@ TEST_F(FileBoxTest, MissingFolderGivesAnEmptyList) {
   SetFileBoxFolder(browse_win::文件框1, m_folder.Path("没有"_gbk));
   EXPECT_TRUE(Listed().empty());
   EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "");
-}
-
-TEST_F(FileBoxTest, UserSelectionRaisesTheEventAndAListingKeepsIt) {
-  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
-  auto* box = Live<QListWidget>(browse_win::文件框1);
-  const QRect third = box->visualItemRect(box->item(4));
-  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, third.center());
-  EXPECT_EQ(g_selections, 1);
-  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "中文.rar"_gbk);
-
-  Touch("0.rar");
-  SetFileBoxFolder(browse_win::文件框1, m_folder.Path());
-  EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "中文.rar"_gbk) << "the name is selected again";
-  EXPECT_EQ(g_selections, 1);
-
-  emit box->itemDoubleClicked(box->item(1));
-  EXPECT_EQ(g_doubleClicks, 1);
 }
 
 TEST_F(FileBoxTest, SelectedNameIsFoundAgainIgnoringCase) {
