@@ -430,11 +430,19 @@ class Site:
             if not line:
                 break
             lines.append(line)
+        if len(lines) != 5:
+            self.stop()
         require(len(lines) == 5, "demo site listens on its five hosts", "".join(lines))
 
     def stop(self):
         self.proc.terminate()
         self.proc.wait(timeout=10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
 
 
 OPENED = os.path.join(WORK, "opened.txt")
@@ -474,7 +482,15 @@ class Program:
         self.log = open(os.path.join(WORK, "lirvo.log"), "a")
         self.proc = subprocess.Popen([exe], cwd=folder, env=env, stdout=self.log, stderr=self.log)
         self.app = wait_for(lambda: app_of(self.proc.pid), 15, 0.2)
+        if self.app is None:
+            self.kill()
         require(self.app is not None, "the program appears on the accessibility bus")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
 
     def exit_code(self, seconds):
         try:
@@ -496,9 +512,7 @@ def wait_frame_gone(program, title, seconds=10):
 
 def update_offer_run():
     """A newer version on the server: the update window comes up above the main window."""
-    site = Site("--version", "1190")
-    program = Program(os.path.join(WORK, "offer"))
-    try:
+    with Site("--version", "1190"), Program(os.path.join(WORK, "offer")) as program:
         update = frame(program.app, UPDATE_TITLE, 15)
         require(update is not None, "update window shown when a newer version is offered")
         main_id = find_window(MAIN_TITLE)
@@ -520,16 +534,11 @@ def update_offer_run():
         key("Escape")
         code = program.exit_code(10)
         check(code == 0, "Esc in the main window ends the program with 0", f"exit {code}")
-    finally:
-        program.kill()
-        site.stop()
 
 
 def collection_run():
-    site = Site()
     folder = os.path.join(WORK, "program")
-    program = Program(folder)
-    try:
+    with Site(), Program(folder) as program:
         main = frame(program.app, MAIN_TITLE, 15)
         require(main is not None, "main window shown")
         main_id = find_window(MAIN_TITLE)
@@ -607,9 +616,6 @@ def collection_run():
         key("Escape")
         code = program.exit_code(10)
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
-    finally:
-        program.kill()
-        site.stop()
 
 
 def read_intro(folder, title):
