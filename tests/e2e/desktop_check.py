@@ -44,8 +44,10 @@ STARTED = time.monotonic()
 
 
 def check(condition, what, detail=""):
-    print(f"{time.monotonic() - STARTED:5.1f} " + ("ok    " if condition else "FAIL  ") + what + (f"  [{detail}]" if detail and not condition else ""),
-          flush=True)
+    line = f"{time.monotonic() - STARTED:5.1f} " + ("ok    " if condition else "FAIL  ") + what
+    if detail and not condition:
+        line += f"  [{detail}]"
+    print(line, flush=True)
     if not condition:
         failures.append(what)
     return condition
@@ -220,7 +222,8 @@ def check_title_bar(title, wid, owner=None):
         marked = "window id #" in transient and int(transient.split("#")[1].split()[0], 16) == owner_id
         check(marked, f"{title}: transient for its owner (no taskbar button of its own)", transient.strip())
     else:
-        check("window id #" not in transient, f"{title}: not transient (own taskbar button)", transient.strip())
+        check("window id #" not in transient, f"{title}: not transient (own taskbar button)",
+              transient.strip())
 
 
 def mouse_click(x, y, repeat=1):
@@ -395,7 +398,8 @@ def check_tree(window, title, allowed_hidden):
     objs = controls(window)
     radios = [o for o in objs if o.name in ("完本", "连载中")]
     check(len(radios) == 2 and all(role(o) == "radio button" for o in radios),
-          f"{title}: 完本 and 连载中 read as radio buttons", ", ".join(f"{o.name}={role(o)}" for o in radios))
+          f"{title}: 完本 and 连载中 read as radio buttons",
+          ", ".join(f"{o.name}={role(o)}" for o in radios))
     for o in objs:
         if role(o) in ("text", "combo box", "entry", "password text") and showing(o):
             check(labelled_name(o) != "", f"{title}: the {role(o)} at {extents(o)[:2]} has a name")
@@ -545,14 +549,15 @@ def collection_run():
         require(main_id is not None, "main window mapped")
         time.sleep(0.5)
         check_title_bar(MAIN_TITLE, main_id)
-        check_tree(main, MAIN_TITLE, allowed_hidden={("combo box", "玄幻奇幻"), ("check box", "若重复覆盖文件")})
+        check_tree(main, MAIN_TITLE,
+                   allowed_hidden={("combo box", "玄幻奇幻"), ("check box", "若重复覆盖文件")})
 
         edits = [o for o in controls(main) if role(o) == "text" and showing(o)]
         require(len(edits) == 2, "main window shows two edit boxes", str(len(edits)))
         pages, delay = sorted(edits, key=lambda o: extents(o)[1])
         check(labelled_name(pages) == "页", "the page count box is named 页", labelled_name(pages))
-        check(labelled_name(delay) == "电脑响应时间：（毫秒）", "the delay box is named 电脑响应时间：（毫秒）",
-              labelled_name(delay))
+        check(labelled_name(delay) == "电脑响应时间：（毫秒）",
+              "the delay box is named 电脑响应时间：（毫秒）", labelled_name(delay))
 
         # Desktop radio buttons move with the arrow keys within their group.
         radio = {o.name: o for o in controls(main) if o.name in ("完本", "连载中")}
@@ -566,7 +571,8 @@ def collection_run():
             key("Up")
             check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["完本"]), 2)),
                   "Up moves the choice back to 完本")
-            check(bool(wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True) is None, 2)),
+            gone = wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True) is None, 2)
+            check(bool(gone),
                   "choosing 完本 with the arrow key hides 若重复覆盖文件")
             click(radio["完本"])  # whatever the keys did, the run collects completed novels
             check(pyatspi.STATE_CHECKED in states(radio["完本"]), "a click chooses 完本")
@@ -640,7 +646,8 @@ def browse_window(program, browse, browse_id):
     names = [c.name for c in items]
     on_disk = os.listdir(os.path.join(folder, "小说", "完本", "玄幻小说"))
     check(sorted(names) == sorted(on_disk) and len(names) > 20,
-          "the file box lists the archives of two listing pages", f"{len(names)} listed, {len(on_disk)} on disk")
+          "the file box lists the archives of two listing pages",
+          f"{len(names)} listed, {len(on_disk)} on disk")
 
     def item(name):
         """The entry as the bus lists it now: a new listing replaces the objects."""
@@ -682,14 +689,15 @@ def browse_window(program, browse, browse_id):
     check(NO_INTRO not in details_text(), "the introduction is there, not the no-introduction notice")
     time.sleep(0.3)
     cover = colours(grab(picture))
-    check(len(cover) > 20 and cover != blank, "the cover is drawn in the picture box", f"{len(cover)} colours")
+    check(len(cover) > 20 and cover != blank, "the cover is drawn in the picture box",
+          f"{len(cover)} colours")
     save_shot(outer_rect(browse_id), "browse-window-openbox.png")
 
     # The arrow key moves to the next entry.
     key("Down")
     title2 = names[2][:-4]
-    check(bool(wait_for(lambda: details_text() == expected(title2), 3)), "Down shows the next novel's details",
-          details_text()[:80])
+    check(bool(wait_for(lambda: details_text() == expected(title2), 3)),
+          "Down shows the next novel's details", details_text()[:80])
     time.sleep(0.3)
     cover2 = colours(grab(picture))
     check(len(cover2) > 20 and cover2 != cover, "the next novel's cover replaces the first",
