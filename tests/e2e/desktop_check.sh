@@ -59,7 +59,7 @@ if [ "$status" -ne 0 ]; then
   echo "desktop check: FAILED (status $status); logs:" >&2
   for log in "$work"/*.log; do
     echo "--- $(basename "$log")" >&2
-    tail -n 30 "$log" >&2
+    tail -n 30 "$log" >&2 || true
   done
 fi
 exit "$status"
