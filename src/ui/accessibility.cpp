@@ -78,7 +78,45 @@ class ComboAccessible : public QAccessibleWidget {
   ComboWidget* Combo() const { return static_cast<ComboWidget*>(widget()); }
 };
 
+QList<QWidget*> ShownWindows() {
+  QList<QWidget*> shown;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    const Qt::WindowType type = window->windowType();
+    if (window->isVisible() && type != Qt::Popup && type != Qt::Desktop) shown.append(window);
+  }
+  return shown;
+}
+
+// The program: its shown windows, not the hidden ones that hold data (the
+// collection page window, the main window during a run).
+class ProgramAccessible : public QAccessibleObject {
+ public:
+  explicit ProgramAccessible(QApplication* app) : QAccessibleObject(app) {}
+
+  QAccessibleInterface* parent() const override { return nullptr; }
+  int childCount() const override { return static_cast<int>(ShownWindows().size()); }
+  QAccessibleInterface* child(int index) const override {
+    const QList<QWidget*> shown = ShownWindows();
+    if (index < 0 || index >= shown.size()) return nullptr;
+    return QAccessible::queryAccessibleInterface(shown.at(index));
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    if (child == nullptr) return -1;
+    return static_cast<int>(ShownWindows().indexOf(qobject_cast<QWidget*>(child->object())));
+  }
+  QAccessibleInterface* focusChild() const override {
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? QAccessible::queryAccessibleInterface(active) : nullptr;
+  }
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? QCoreApplication::applicationName() : QString();
+  }
+  QAccessible::Role role() const override { return QAccessible::Application; }
+  QAccessible::State state() const override { return {}; }
+};
+
 QAccessibleInterface* Factory(const QString&, QObject* object) {
+  if (auto* app = qobject_cast<QApplication*>(object)) return new ProgramAccessible(app);
   if (auto* combo = dynamic_cast<ComboWidget*>(object)) return new ComboAccessible(combo);
   if (auto* window = dynamic_cast<WindowWidget*>(object)) {
     return new ShownChildrenAccessible(window, QAccessible::Window);

@@ -374,11 +374,12 @@ Text FileBoxWidget::SelectedName() const {
   return row < 0 ? Text() : m_names[static_cast<std::size_t>(row)];
 }
 
-// A desktop list box never lets the user clear its one selection.
+// A desktop list box never lets the user clear its one selection, neither
+// with Ctrl nor by a click below the entries.
 QItemSelectionModel::SelectionFlags FileBoxWidget::selectionCommand(const QModelIndex& index,
                                                                     const QEvent* e) const {
   const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, e);
-  if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) {
+  if (!index.isValid() || (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))) {
     return QItemSelectionModel::NoUpdate;
   }
   return flags;

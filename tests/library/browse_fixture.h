@@ -2,7 +2,6 @@
 // A browse window over a library in a temporary program folder, with message
 // boxes answered and opened targets recorded instead of shown.
 #include <QListWidget>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +15,7 @@
 #include "services/native_path.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
+#include "support/gui_input.h"
 #include "support/temp_folder.h"
 #include "ui/handlers.h"
 #include "ui/ids.h"
@@ -86,22 +86,13 @@ class BrowseFixture : public GuiTest {
     ASSERT_NE(box, nullptr);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    box->scrollToItem(box->item(row));
-    QTest::mouseClick(box->viewport(), Qt::LeftButton, {},
-                      box->visualItemRect(box->item(row)).center());
-    ui::ProcessPendingEvents();
+    input::ClickRow(box, row);
   }
   static void DoubleClickFile(const Text& name) {
     auto* box = Live<QListWidget>(bw::文件框1);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    box->scrollToItem(box->item(row));
-    // Through the window, as the display server delivers a double click.
-    QWidget* window = Live(bw::窗口);
-    QTest::mouseDClick(
-        window->windowHandle(), Qt::LeftButton, {},
-        box->viewport()->mapTo(window, box->visualItemRect(box->item(row)).center()));
-    ui::ProcessPendingEvents();
+    input::DoubleClickRow(box, row);
   }
   static int Row(QListWidget* box, const Text& name) {
     for (int row = 0; row < box->count(); ++row)

@@ -105,6 +105,15 @@ TEST_F(AccessibilityTest, HiddenControlsAreNotInTheTree) {
   }
 }
 
+TEST_F(AccessibilityTest, HiddenWindowLeavesTheTree) {
+  QAccessibleInterface* program = QAccessible::queryAccessibleInterface(qApp);
+  EXPECT_EQ(program->role(), QAccessible::Application);
+  EXPECT_EQ(program->childCount(), 4) << "main, progress, update and browse window";
+  SetVisible(main_win::窗口, false);  // as during a collection run
+  EXPECT_EQ(Tree().count(test::LiveObject(main_win::编辑框1)), 0u);
+  EXPECT_EQ(program->childCount(), 3);
+}
+
 TEST_F(AccessibilityTest, ControlShownByTheProgramJoinsTheTree) {
   SetVisible(main_win::完本类, false);
   SetVisible(main_win::连载类, true);

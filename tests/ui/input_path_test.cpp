@@ -19,6 +19,7 @@
 #include "services/gbk.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
+#include "support/gui_input.h"
 #include "support/temp_folder.h"
 #include "ui/props.h"
 
@@ -114,65 +115,33 @@ void Settle() {
 }
 
 void Activate(Window window) {
-  QWidget* widget = Live(Unit{window, 0});
-  widget->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(widget));
+  test::input::Activate(Live(Unit{window, 0}));
 }
 
 void Click(Unit unit) {
-  Activate(unit.window);
-  QTest::mouseClick(Live(unit), Qt::LeftButton);
-  Settle();
+  test::input::Click(Live(unit));
 }
 
-// A key goes to whatever has the focus, as from the keyboard.
-void Press(Qt::Key key) {
-  QWidget* focused = QApplication::focusWidget();
-  ASSERT_NE(focused, nullptr);
-  QTest::keyClick(focused, key);
-  Settle();
-}
+using test::input::Press;
 
-QPoint RowCentre(const char* nameUtf8) {
+int RowOf(const char* nameUtf8) {
   auto* box = Live<QListWidget>(browse_win::文件框1);
   const QList<QListWidgetItem*> found =
       box->findItems(QString::fromUtf8(nameUtf8), Qt::MatchExactly);
   EXPECT_EQ(found.size(), 1);
-  return found.isEmpty() ? QPoint() : box->visualItemRect(found.first()).center();
+  return found.isEmpty() ? -1 : box->row(found.first());
 }
 
-void ClickRow(const char* nameUtf8) {
-  Activate(Window::Browse);
-  QTest::mouseClick(Live<QListWidget>(browse_win::文件框1)->viewport(), Qt::LeftButton, {},
-                    RowCentre(nameUtf8));
-  Settle();
+void ClickRow(const char* nameUtf8, Qt::KeyboardModifiers modifiers = {}) {
+  test::input::ClickRow(Live<QListWidget>(browse_win::文件框1), RowOf(nameUtf8), modifiers);
 }
 
-// Through the window, as the display server delivers it: press, release,
-// press, double click, release.
 void DoubleClickRow(const char* nameUtf8, Qt::MouseButton button = Qt::LeftButton) {
-  Activate(Window::Browse);
-  QWidget* window = Live(browse_win::窗口);
-  const QPoint at =
-      Live<QListWidget>(browse_win::文件框1)->viewport()->mapTo(window, RowCentre(nameUtf8));
-  QTest::mouseDClick(window->windowHandle(), button, {}, at);
-  Settle();
+  test::input::DoubleClickRow(Live<QListWidget>(browse_win::文件框1), RowOf(nameUtf8), button);
 }
 
-// Opens the list with a click on the combo box, then clicks an item of it.
 void ChooseFromList(Unit combo, int index) {
-  Activate(combo.window);
-  auto* box = Live<QComboBox>(combo);
-  QTest::mouseClick(box, Qt::LeftButton);
-  QAbstractItemView* list = box->view();
-  ASSERT_TRUE(list->isVisible()) << "the list opens";
-  // A release straight after the opening press does not choose.
-  QTest::qWait(QApplication::doubleClickInterval() + 20);
-  const QPoint item = list->visualRect(list->model()->index(index, 0)).center();
-  QTest::mouseMove(list->viewport(), item);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item);
-  Settle();
-  EXPECT_FALSE(list->isVisible()) << "the list closes";
+  test::input::ChooseFromList(Live<QComboBox>(combo), index);
 }
 
 // ---- The table ---------------------------------------------------------------------
@@ -237,10 +206,15 @@ const InputCase kCases[] = {
     {"CtrlClickKeepsTheSelection",
      [] {
        ClickRow("b.rar");
-       Activate(Window::Browse);
-       QTest::mouseClick(Live<QListWidget>(browse_win::文件框1)->viewport(), Qt::LeftButton,
-                         Qt::ControlModifier, RowCentre("b.rar"));
-       Settle();
+       ClickRow("b.rar", Qt::ControlModifier);
+       EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "b.rar");
+     },
+     {{H::BrowseFileSelected, "b.rar"}}},
+    {"ClickBelowTheEntriesKeepsTheSelection",
+     [] {
+       ClickRow("b.rar");
+       QWidget* viewport = Live<QListWidget>(browse_win::文件框1)->viewport();
+       test::input::Click(viewport, {}, QPoint(5, viewport->height() - 3));
        EXPECT_EQ(FileBoxSelected(browse_win::文件框1), "b.rar");
      },
      {{H::BrowseFileSelected, "b.rar"}}},
