@@ -246,7 +246,9 @@ def type_text(text):
 
 def grab(rect, fmt="ppm"):
     x, y, w, h = rect
-    out = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage", f"{fmt}:-"],
+    # No date chunks, so that a picture taken again differs only where the screen does.
+    out = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage",
+                          "-define", "png:exclude-chunks=date,time", f"{fmt}:-"],
                          capture_output=True, timeout=20)
     return out.stdout
 
