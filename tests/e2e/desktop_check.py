@@ -542,6 +542,26 @@ def update_offer_run():
         check(code == 0, "Esc in the main window ends the program with 0", f"exit {code}")
 
 
+def answer_summary(program):
+    """Answers OK to the question that ends a run. Meanwhile the hidden
+    collection page window (it has no title) must not be listed."""
+    seen = set()
+
+    def question():
+        listed = children(program.app)
+        seen.update(c.name for c in listed if c is not None)
+        for c in listed:
+            ok = find(c, 0, role="push button", name="确定") if showing(c) else None
+            if ok is not None and c.name not in (MAIN_TITLE, PROGRESS_TITLE):
+                return ok
+        return None
+    ok = wait_for(question, 60, 0.2)
+    require(ok is not None, "the run ends with the summary question")
+    check("" not in seen, "the collection page window is not in the accessibility tree", repr(seen))
+    time.sleep(0.3)
+    click(ok)
+
+
 def collection_run():
     folder = os.path.join(WORK, "program")
     with Site(), Program(folder) as program:
@@ -594,23 +614,7 @@ def collection_run():
             if progress_id in client_windows():
                 check_title_bar(PROGRESS_TITLE, progress_id, owner=main_id)
 
-        # The summary question: OK opens the browse window. Meanwhile the
-        # hidden collection page window (it has no title) must not be listed.
-        seen = set()
-
-        def question():
-            listed = children(program.app)
-            seen.update(c.name for c in listed if c is not None)
-            for c in listed:
-                ok = find(c, 0, role="push button", name="确定") if showing(c) else None
-                if ok is not None and c.name not in (MAIN_TITLE, PROGRESS_TITLE):
-                    return ok
-            return None
-        ok = wait_for(question, 60, 0.2)
-        require(ok is not None, "the run ends with the summary question")
-        check("" not in seen, "the collection page window is not in the accessibility tree", repr(seen))
-        time.sleep(0.3)
-        click(ok)
+        answer_summary(program)
 
         browse = frame(program.app, BROWSE_TITLE, 15)
         require(browse is not None, "OK opens the browse window")
@@ -626,8 +630,54 @@ def collection_run():
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
 
 
-def read_intro(folder, title):
-    path = os.path.join(folder, "小说", "ini", "完本", "玄幻小说", title + "简介.ini")
+def ongoing_run():
+    """An ongoing run: the hand-off leaves the focus in the file box, which selects nothing."""
+    with Site(), Program(os.path.join(WORK, "ongoing")) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        ongoing = find(main, 2, name="连载中")
+        require(ongoing is not None, "main window has its 连载中 choice")
+        click(ongoing)
+        check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(ongoing), 2)),
+              "a click chooses 连载中")
+        click(find(main, 2, role="push button", name="采集"))
+        answer_summary(program)
+        browse = frame(program.app, BROWSE_TITLE, 15)
+        require(browse is not None, "OK opens the browse window on the ongoing side")
+        time.sleep(0.5)
+        check(details_text(browse) == "", "after an ongoing run the details stay empty",
+              details_text(browse)[:80])
+        box = find(browse, 2, role="list", showing=True)
+        items = [c for c in children(box) if (c.name or "").endswith(".rar")] if box is not None else []
+        on_disk = os.listdir(os.path.join(program.folder, "小说", "连载中", "玄幻奇幻"))
+        require(items and sorted(c.name for c in items) == sorted(on_disk),
+                "the file box lists the ongoing category's archives", f"{len(items)} listed")
+        title = items[0].name[:-4]
+        click(items[0])
+        want = details_of(program.folder, title, "连载中", "玄幻奇幻")
+        check(bool(wait_for(lambda: details_text(browse) == want, 3)),
+              "a mouse click shows an ongoing novel's details", details_text(browse)[:80])
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
+def details_text(browse):
+    """The details label's text, line ends as a screen reader gets them."""
+    for o in controls(browse):
+        t = text_of(o)
+        if role(o) == "label" and " 简介：" in t:
+            return t.replace("\r\n", "\n")
+    return ""
+
+
+def details_of(folder, title, side="完本", category="玄幻小说"):
+    """The details text the program should show: title line and the stored introduction."""
+    return f"{title} 简介：\n  " + read_intro(folder, title, side, category).replace("\r\n", "\n")
+
+
+def read_intro(folder, title, side, category):
+    path = os.path.join(folder, "小说", "ini", side, category, title + "简介.ini")
     with open(path, "rb") as f:
         data = f.read()
     for stop in (b"\0", b"\x1a"):
@@ -662,33 +712,27 @@ def browse_window(program, browse, browse_id):
     picture = (x + 224 + 16, y + 28, 120, 160)  # the cover, centred in the picture box
     blank = colours(grab(picture))
 
-    def details_text():
-        for o in controls(browse):
-            t = text_of(o)
-            if role(o) == "label" and " 简介：" in t:
-                return t.replace("\r\n", "\n")
-        return ""
-
     def expected(title):
-        return f"{title} 简介：\n  " + read_intro(folder, title).replace("\r\n", "\n")
+        return details_of(folder, title)
 
-    check(details_text() == "", "the details stay empty until a novel is selected", details_text()[:80])
+    check(details_text(browse) == "", "the details stay empty until a novel is selected",
+          details_text(browse)[:80])
     # Choosing 完本 again lists the folder anew and hands the focus to the file
     # box; neither is a selection.
     completed = find(browse, 0, role="radio button", name="完本") or find(browse, 0, name="完本")
     if completed is not None:
         click(completed)
         time.sleep(0.5)
-        check(details_text() == "", "choosing 完本 again (focus to the file box) shows no details",
-              details_text()[:80])
+        check(details_text(browse) == "", "choosing 完本 again (focus to the file box) shows no details",
+              details_text(browse)[:80])
 
     # A mouse click on the second entry.
     title = names[1][:-4]
     click(item(names[1]))
-    shown = wait_for(lambda: details_text() == expected(title) and details_text(), 3)
+    shown = wait_for(lambda: details_text(browse) == expected(title) and details_text(browse), 3)
     check(bool(shown), "a mouse click shows the novel's title line and introduction",
-          details_text()[:80])
-    check(NO_INTRO not in details_text(), "the introduction is there, not the no-introduction notice")
+          details_text(browse)[:80])
+    check(NO_INTRO not in details_text(browse), "the introduction is there, not the no-introduction notice")
     time.sleep(0.3)
     cover = colours(grab(picture))
     check(len(cover) > 20 and cover != blank, "the cover is drawn in the picture box",
@@ -698,8 +742,8 @@ def browse_window(program, browse, browse_id):
     # The arrow key moves to the next entry.
     key("Down")
     title2 = names[2][:-4]
-    check(bool(wait_for(lambda: details_text() == expected(title2), 3)),
-          "Down shows the next novel's details", details_text()[:80])
+    check(bool(wait_for(lambda: details_text(browse) == expected(title2), 3)),
+          "Down shows the next novel's details", details_text(browse)[:80])
     time.sleep(0.3)
     cover2 = colours(grab(picture))
     check(len(cover2) > 20 and cover2 != cover, "the next novel's cover replaces the first",
@@ -757,7 +801,7 @@ def main():
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
-    for step in (update_offer_run, collection_run):
+    for step in (update_offer_run, collection_run, ongoing_run):
         try:
             step()
         except Abort as e:
