@@ -240,8 +240,19 @@ def key(*names):
     run("xdotool", "key", "--delay", "60", *names)
 
 
-def type_text(text):
-    run("xdotool", "type", "--delay", "60", text)
+def type_into(box, text, tries=3):
+    """Clicks into the box, selects its text and types over it. xdotool types a
+    character outside the keyboard map by binding it to a spare key for a moment,
+    and now and then the program reads the map before that settles and loses the
+    character; so a box that does not read back what was typed is typed again."""
+    for _ in range(tries):
+        click(box)
+        key("ctrl+a")
+        run("xdotool", "type", "--delay", "100", text)
+        if wait_for(lambda: text_of(box) == text, 2):
+            return True
+        print(f"      typed {text!r}, the box reads {text_of(box)!r}; typing again", flush=True)
+    return False
 
 
 def grab(rect, fmt="ppm"):
@@ -599,10 +610,7 @@ def collection_run():
             click(radio["完本"])  # whatever the keys did, the run collects completed novels
             check(pyatspi.STATE_CHECKED in states(radio["完本"]), "a click chooses 完本")
 
-        click(pages)
-        key("ctrl+a")
-        type_text("2")
-        check(wait_for(lambda: text_of(pages) == "2", 3), "typing 2 into the page count box", text_of(pages))
+        check(type_into(pages, "2"), "typing 2 into the page count box", text_of(pages))
 
         collect = find(main, role="push button", name="采集")
         require(collect is not None, "main window has its 采集 button")
@@ -760,11 +768,7 @@ def browse_window(program, browse, browse_id):
     # Search a title: found, and OK opens its archive.
     find_title = names[0][:-4]
     if search:
-        click(search[0])
-        key("ctrl+a")
-        type_text(find_title)
-        check(wait_for(lambda: text_of(search[0]) == find_title, 3), "the title typed into the search box",
-              text_of(search[0]))
+        check(type_into(search[0], find_title), "the title typed into the search box", text_of(search[0]))
     button = find(browse, role="push button", name_starts="搜索文件")
     require(button is not None, "browse window has its 搜索文件 button")
     before = len(opened())
