@@ -25,6 +25,7 @@ thread_local std::size_t t_failedSize = 0;
 // Given back before the report, which needs memory of its own.
 void* g_reserve = nullptr;
 constexpr std::size_t kReserve = 8u << 20;
+std::terminate_handler g_previousTerminate = nullptr;
 
 [[noreturn]] void OnTerminate() {
   static std::atomic<bool> entered{false};
@@ -37,6 +38,8 @@ constexpr std::size_t kReserve = 8u << 20;
     } catch (...) {
     }
   }
+  // Anything else ends as it would have: the library's handler names it.
+  if (g_previousTerminate != nullptr) g_previousTerminate();
   std::abort();
 }
 
@@ -54,7 +57,8 @@ void ReportOutOfMemory(std::size_t bytes) {
 
 void InstallOutOfMemoryReport() {
   if (g_reserve == nullptr) g_reserve = std::malloc(kReserve);
-  std::set_terminate(OnTerminate);
+  std::terminate_handler previous = std::set_terminate(OnTerminate);
+  if (previous != OnTerminate) g_previousTerminate = previous;
 }
 
 }  // namespace lirvo::ui

@@ -112,8 +112,7 @@ TEST_F(DetailsViewTest, MissingCoverEmptiesThePictureAndSwitchesKeepDetails) {
   EXPECT_EQ(ui::Caption(bw::标签1), Notice("乙书"_gbk));
 
   SelectFile("甲书.rar"_gbk);
-  ui::SetComboIndex(bw::完本类, 3);
-  library::BrowseCompletedSelected();
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 3);
   EXPECT_EQ(ui::Caption(bw::标签1), "甲书 简介：\r\n  甲"_gbk);
   EXPECT_EQ(ui::Picture(bw::图片框1), kCover);
 }
