@@ -53,6 +53,17 @@ std::string IniDocument::Fold(std::string_view name) {
 
 IniDocument::IniDocument(std::string bytes) : m_bytes(std::move(bytes)) {
   Parse();
+  MarkSaved();
+}
+
+std::optional<std::string_view> IniDocument::AppendedSinceSaved() const {
+  if (m_firstChange < m_savedSize) return std::nullopt;
+  return std::string_view(m_bytes).substr(m_savedSize);
+}
+
+void IniDocument::MarkSaved() {
+  m_savedSize = m_bytes.size();
+  m_firstChange = std::string::npos;
 }
 
 void IniDocument::Parse() {
@@ -120,6 +131,9 @@ std::optional<std::string_view> IniDocument::Find(std::string_view section,
 void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::string_view end) {
   Line& line = m_lines[index];
   std::size_t oldSize = line.length + line.endLength;
+  // A line that only gains its end changes nothing before that end.
+  const std::size_t changed = text == Text(index) ? line.offset + line.length : line.offset;
+  m_firstChange = std::min(m_firstChange, changed);
   std::string bytes;
   bytes.reserve(text.size() + end.size());
   bytes.append(text).append(end);
@@ -133,6 +147,7 @@ void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::str
 
 void IniDocument::InsertLine(std::size_t index, std::string_view text) {
   std::size_t offset = index < m_lines.size() ? m_lines[index].offset : m_bytes.size();
+  m_firstChange = std::min(m_firstChange, offset);
   std::string bytes;
   bytes.reserve(text.size() + 2);
   bytes.append(text).append("\r\n");
@@ -212,7 +227,11 @@ void IniDocument::Filter(Keep keep) {
   std::string kept;
   kept.reserve(m_bytes.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
-    if (keep(i)) kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
+    if (keep(i)) {
+      kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
+    } else {
+      m_firstChange = std::min(m_firstChange, m_lines[i].offset);
+    }
   }
   m_bytes = std::move(kept);
   Parse();

@@ -41,6 +41,14 @@ class IniDocument {
   // Removes the header and the key lines; comments and other lines stay.
   bool RemoveSection(std::string_view section);
 
+  // The bytes the changes since the document last matched its file (when it
+  // was read, or at MarkSaved) added after the file's end, when that is all
+  // they did: the file then becomes Bytes() by appending them. Nothing when a
+  // change reached into the bytes the file holds.
+  std::optional<std::string_view> AppendedSinceSaved() const;
+  // The file now holds Bytes().
+  void MarkSaved();
+
   // Name folded for matching: ASCII letters of one-byte characters to lower case.
   static std::string Fold(std::string_view name);
 
@@ -81,6 +89,8 @@ class IniDocument {
   // no section and cannot be read.
   std::vector<Section> m_sections = std::vector<Section>(1);
   std::unordered_map<std::string, std::size_t> m_sectionIndex;  // folded name -> first
+  std::size_t m_savedSize = 0;                                  // what the file holds
+  std::size_t m_firstChange = std::string::npos;                // first byte changed since
 };
 
 }  // namespace lirvo
