@@ -3,6 +3,7 @@
 // program logic never sees them. Each widget keeps the GBK value the program
 // wrote, so texts read back byte for byte, and raises its events through the
 // engine with its UnitRef.
+#include <QCollator>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -126,6 +127,7 @@ class ListWidget : public QListWidget {
     int data;
   };
   std::vector<Item> m_items;
+  std::vector<QCollatorSortKey> m_keys;  // sorted lists: the items' sort keys
   bool m_sorted;
 };
 
