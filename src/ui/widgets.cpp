@@ -4,12 +4,13 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
-#include <QSet>
 #include <QStyle>
 #include <QStyleOptionButton>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
+#include <unordered_set>
 
 #include "services/files.h"
 #include "services/gbk.h"
@@ -33,15 +34,37 @@ Text FromQt(const QString& text) {
 
 namespace {
 
-bool IsHan(const QString& text, qsizetype pos, qsizetype* length) {
-  char32_t code = text.at(pos).unicode();
+// The character at `pos` and its length in UTF-16 units.
+char32_t CharacterAt(QStringView text, qsizetype pos, qsizetype* length) {
+  const char32_t code = text.at(pos).unicode();
   *length = 1;
   if (QChar::isHighSurrogate(code) && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
-    code = QChar::surrogateToUcs4(text.at(pos), text.at(pos + 1));
     *length = 2;
+    return QChar::surrogateToUcs4(text.at(pos), text.at(pos + 1));
   }
-  return QChar::script(code) == QChar::Script_Han;
+  return code;
 }
+
+bool IsHan(const QString& text, qsizetype pos, qsizetype* length) {
+  return QChar::script(CharacterAt(text, pos, length)) == QChar::Script_Han;
+}
+
+// Names that are equal ignoring case fall together, without a folded copy of
+// each name.
+struct FoldedHash {
+  std::size_t operator()(QStringView name) const {
+    std::size_t hash = 0;
+    for (qsizetype pos = 0, length = 0; pos < name.size(); pos += length) {
+      hash = hash * 1000003 + QChar::toCaseFolded(CharacterAt(name, pos, &length));
+    }
+    return hash;
+  }
+};
+struct FoldedEqual {
+  bool operator()(QStringView a, QStringView b) const {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+  }
+};
 
 // The order a Chinese Windows user sees in file lists, character by
 // character: digits, punctuation and Latin letters (case ignored) before
@@ -343,7 +366,7 @@ Text FileBoxWidget::SelectedName() const {
 }
 
 void FileBoxWidget::SetFolder(const Text& folder) {
-  const QString previous = ToQt(SelectedName()).toCaseFolded();
+  const QString previous = ToQt(SelectedName());
   m_listing = true;
   const QSignalBlocker block(this);
   clear();
@@ -364,18 +387,18 @@ void FileBoxWidget::SetFolder(const Text& folder) {
     QCollatorSortKey key;
   };
   std::vector<Entry> entries;
-  QSet<QString> folded;
+  std::deque<QString> names;  // stays in place for the views of `known`
+  std::unordered_set<QStringView, FoldedHash, FoldedEqual> known;
   const Text pattern = m_folder + (EndsWithSeparator(m_folder) ? "" : "\\") + "*.*";
   int state = 0;
   for (Text name = FindFile(pattern, 0, 1, state); !name.empty();
        name = FindFile({}, 0, 1, state)) {
     if (name[0] == '.') continue;
     QString shown = ToQt(name);
-    const qsizetype known = folded.size();
-    folded.insert(shown.toCaseFolded());
-    if (folded.size() == known) continue;
-    QCollatorSortKey key = NameSortKey(shown);
-    entries.push_back(Entry{std::move(shown), std::move(name), std::move(key)});
+    if (known.find(shown) != known.end()) continue;
+    names.push_back(std::move(shown));
+    known.insert(names.back());
+    entries.push_back(Entry{names.back(), std::move(name), NameSortKey(names.back())});
   }
   FindFileClose(state);
   std::stable_sort(entries.begin(), entries.end(),
@@ -386,7 +409,7 @@ void FileBoxWidget::SetFolder(const Text& folder) {
   m_names.reserve(entries.size());
   int reselect = -1;
   for (Entry& entry : entries) {
-    if (reselect < 0 && !previous.isEmpty() && entry.shown.toCaseFolded() == previous) {
+    if (reselect < 0 && !previous.isEmpty() && FoldedEqual()(entry.shown, previous)) {
       reselect = static_cast<int>(shown.size());
     }
     shown.push_back(std::move(entry.shown));
