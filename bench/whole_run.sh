@@ -14,6 +14,8 @@
 # and peak memory against the largest archive.
 # LIRVO_BENCH_PREBUILT=1 takes the programs already in LIRVO_BENCH_BUILD as
 # they are (to measure an earlier build with this script).
+# LIRVO_BENCH_PORT_BASE moves the site's five ports (8631 to 8635 by default),
+# for a machine where they are taken; the build then uses them too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +24,7 @@ titles=${2:-100000}
 build=${LIRVO_BENCH_BUILD:-build-bench}
 # The folder the runs and curl write into; a tmpfs folder takes the disk out.
 work=${LIRVO_BENCH_DIR:-out/bench-whole-run}
+port=${LIRVO_BENCH_PORT_BASE:-8631}
 site_program="$build/tools/demo-site/lirvo-demo-site"
 run_program="$build/tools/offscreen-run/lirvo-offscreen-run"
 
@@ -32,7 +35,10 @@ if [ "${LIRVO_BENCH_PREBUILT:-0}" = 1 ]; then
   fi
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLIRVO_BUILD_BENCH=ON \
-    -DLIRVO_BUILD_TESTS=OFF > /dev/null
+    -DLIRVO_BUILD_TESTS=OFF -DLIRVO_MAIN_HOST="127.0.0.1:$port" \
+    -DLIRVO_TEXT_HOST="127.0.0.1:$((port + 1))" -DLIRVO_IMAGE_HOST="127.0.0.1:$((port + 2))" \
+    -DLIRVO_DOWNLOAD_HOST="127.0.0.1:$((port + 3))" \
+    -DLIRVO_UPDATE_HOST="127.0.0.1:$((port + 4))" > /dev/null
   cmake --build "$build" -j "$(nproc)" --target lirvo-demo-site lirvo-offscreen-run > /dev/null
 fi
 
@@ -63,7 +69,7 @@ start_site() {
   local log=$1
   shift
   : > "$log"
-  "$site_program" --big-pages "$pages" "$@" > "$log" 2>&1 &
+  "$site_program" --big-pages "$pages" --port-base "$port" "$@" > "$log" 2>&1 &
   site_pid=$!
   for _ in $(seq 1 200); do
     if [ "$(wc -l < "$log")" -ge 5 ]; then return 0; fi
