@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <numeric>
 #include <unordered_set>
 
 #include "services/files.h"
@@ -401,14 +402,18 @@ void FileBoxWidget::SetFolder(const Text& folder) {
     entries.push_back(Entry{names.back(), std::move(name), NameSortKey(names.back())});
   }
   FindFileClose(state);
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
+  std::vector<std::size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&entries](std::size_t a, std::size_t b) {
+    return entries[a].key.compare(entries[b].key) < 0;
+  });
 
   QStringList shown;
   shown.reserve(static_cast<qsizetype>(entries.size()));
   m_names.reserve(entries.size());
   int reselect = -1;
-  for (Entry& entry : entries) {
+  for (std::size_t index : order) {
+    Entry& entry = entries[index];
     if (reselect < 0 && !previous.isEmpty() && FoldedEqual()(entry.shown, previous)) {
       reselect = static_cast<int>(shown.size());
     }
