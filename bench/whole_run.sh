@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Whole collection runs against the demo site, and the network baseline.
-#   bench/whole_run.sh [pages] [titles]   (default 50 pages = 1000 novels, 100000 titles)
+#   bench/whole_run.sh [pages] [titles] [rounds]
+#   (default 50 pages = 1000 novels, 100000 titles, 3 rounds)
 # The demo site serves 玄幻小说 (completed) with `pages` full listing pages and
 # archives of 100 to 500 KB. Lirvo collects them off-screen with response
-# delay 0, four times side by side:
+# delay 0, four times side by side in each round:
 #   empty   a library without a novel index
 #   large   a library whose index already holds `titles` titles of other novels
 #   again   each of the two run once more over the same pages (every novel
 #           already there, so the record writes change nothing)
 # Then one curl process fetches the very URLs of the first run, one after the
-# other, into files. Prints the times, the ratio large / empty (the cost of a
-# large library), the ratio of the second runs, the ratio run / curl, CPU time
-# and peak memory against the largest archive.
+# other, into files. Prints each round's times and the medians over the
+# rounds of: the ratio large / empty (the cost of a large library), the same
+# for the second runs, the ratio run / curl, CPU time and peak memory against
+# the largest archive.
 # LIRVO_BENCH_PREBUILT=1 takes the programs already in LIRVO_BENCH_BUILD as
 # they are (to measure an earlier build with this script).
 # LIRVO_BENCH_PORT_BASE moves the site's five ports (8631 to 8635 by default),
@@ -21,6 +23,7 @@ cd "$(dirname "$0")/.."
 
 pages=${1:-50}
 titles=${2:-100000}
+rounds=${3:-3}
 build=${LIRVO_BENCH_BUILD:-build-bench}
 # The folder the runs and curl write into; a tmpfs folder takes the disk out.
 work=${LIRVO_BENCH_DIR:-out/bench-whole-run}
@@ -47,7 +50,7 @@ fi
 # invocations are removed only at the end, after the measurements.
 previous="$work.old.$$"
 if [ -e "$work" ]; then mv "$work" "$previous"; fi
-mkdir -p "$work/empty" "$work/large" "$work/curl"
+mkdir -p "$work/curl"
 work=$(realpath "$work")
 
 site_pid=""
@@ -118,14 +121,28 @@ run_lirvo() {
   }
 }
 
-# --- Lirvo, four runs ------------------------------------------------------
-seed_index "$work/large"
-index_mb=$(du -m --apparent-size "$work/large/小说/ini/小说.ini" | cut -f1)
-run_lirvo empty "$work/empty" --log "$work/requests.txt"
-run_lirvo large "$work/large"
-run_lirvo empty-again "$work/empty"
-run_lirvo large-again "$work/large"
-large_index_keys=$(($(wc -l < "$work/large/小说/ini/小说.ini") - 1))
+# --- Lirvo, four runs a round ----------------------------------------------
+for r in $(seq 1 "$rounds"); do
+  mkdir -p "$work/empty-$r" "$work/large-$r"
+  seed_index "$work/large-$r"
+  log=()
+  if [ "$r" = 1 ]; then log=(--log "$work/requests.txt"); fi
+  # Odd rounds begin with the empty library, even ones with the large one,
+  # so that what the disk still does for a run ahead weighs on both alike.
+  if [ $((r % 2)) = 1 ]; then
+    run_lirvo "empty-$r" "$work/empty-$r" "${log[@]}"
+    run_lirvo "large-$r" "$work/large-$r"
+    run_lirvo "empty-again-$r" "$work/empty-$r"
+    run_lirvo "large-again-$r" "$work/large-$r"
+  else
+    run_lirvo "large-$r" "$work/large-$r"
+    run_lirvo "empty-$r" "$work/empty-$r"
+    run_lirvo "large-again-$r" "$work/large-$r"
+    run_lirvo "empty-again-$r" "$work/empty-$r"
+  fi
+done
+index_mb=$(du -m --apparent-size "$work/large-1/小说/ini/小说.ini" | cut -f1)
+large_index_keys=$(($(wc -l < "$work/large-1/小说/ini/小说.ini") - 1))
 
 # --- curl, the same URLs one after the other ----------------------------
 start_site "$work/site-curl.log"
@@ -137,25 +154,45 @@ done < "$work/requests.txt" > "$work/curl.config"
 /usr/bin/time -f "$measure" -o "$work/curl.time" curl -s -K "$work/curl.config"
 stop_site
 
-largest=$(find "$work/empty" -name '*.rar' -printf '%s\n' | sort -n | tail -1)
-novels=$(find "$work/empty" -name '*.rar' | wc -l)
-bytes=$(find "$work/empty" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+largest=$(find "$work/empty-1" -name '*.rar' -printf '%s\n' | sort -n | tail -1)
+novels=$(find "$work/empty-1" -name '*.rar' | wc -l)
+bytes=$(find "$work/empty-1" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 
-cat "$work"/{empty,large,empty-again,large-again,curl}.time |
-  awk -v pages="$pages" -v novels="$novels" -v urls="$n" -v bytes="$bytes" \
-    -v titles="$titles" -v mb="$index_mb" -v keys="$large_index_keys" -v big="${largest:-0}" '
-  { w[NR] = $1; u[NR] = $2; s[NR] = $3; p[NR] = $4 }
+for r in $(seq 1 "$rounds"); do
+  for name in empty large empty-again large-again; do
+    echo "$r $name $(cat "$work/$name-$r.time")"
+  done
+done | awk -v pages="$pages" -v novels="$novels" -v urls="$n" -v bytes="$bytes" \
+  -v titles="$titles" -v mb="$index_mb" -v keys="$large_index_keys" -v big="${largest:-0}" \
+  -v rounds="$rounds" -v curl="$(cat "$work/curl.time")" '
+  function median(a, k,   i, j, t, b) {
+    for (i = 1; i <= k; i++) b[i] = a[i]
+    for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (b[j] < b[i]) { t = b[i]; b[i] = b[j]; b[j] = t }
+    return k % 2 ? b[(k + 1) / 2] : (b[k / 2] + b[k / 2 + 1]) / 2
+  }
+  { w[$1, $2] = $3; c[$1, $2] = $4 + $5; p[$1, $2] = $6 }
   END {
-    split("empty large empty-again large-again curl", name, " ")
+    split(curl, cu, " ")
     printf "pages %d, novels collected %d, requests %d, library %.1f MB\n", pages, novels, urls, bytes / 1048576
     printf "large library: index of %d titles (%d MB) before, %d keys after\n", titles, mb, keys
-    for (i = 1; i <= 5; i++)
-      printf "%-12s %7.2f s wall, %.2f s CPU (%.2f user + %.2f system), peak %.1f MB\n",
-        name[i], w[i], u[i] + s[i], u[i], s[i], p[i] / 1024
-    scale = w[2] / w[1]; again = w[4] / w[3]; ratio = w[1] / w[5]
-    peak = p[1] / 1024; bound = 100 + big / 1048576
-    printf "ratio large / empty        %5.2f   (target <= 1.10) %s\n", scale, scale <= 1.1 ? "met" : "MISSED"
-    printf "ratio again: large / empty %5.2f   (target <= 1.10) %s\n", again, again <= 1.1 ? "met" : "MISSED"
-    printf "ratio run / curl           %5.2f   (target <= 1.20) %s\n", ratio, ratio <= 1.2 ? "met" : "MISSED"
-    printf "peak memory                %5.1f MB (target < 100 MB + largest archive %.2f MB = %.1f MB) %s\n", peak, big / 1048576, bound, peak < bound ? "met" : "MISSED"
+    printf "round  %-24s %-24s %-24s %-24s\n", "empty", "large", "empty again", "large again"
+    for (r = 1; r <= rounds; r++) {
+      printf "%5d ", r
+      split("empty large empty-again large-again", name, " ")
+      for (i = 1; i <= 4; i++) printf " %6.2f s (CPU %5.2f s)     ", w[r, name[i]], c[r, name[i]]
+      printf "\n"
+      scale[r] = w[r, "large"] / w[r, "empty"]
+      scalecpu[r] = c[r, "large"] / c[r, "empty"]
+      again[r] = w[r, "large-again"] / w[r, "empty-again"]
+      againdiff[r] = w[r, "large-again"] - w[r, "empty-again"]
+      ratio[r] = w[r, "empty"] / cu[1]
+      peak[r] = p[r, "empty"] / 1024
+    }
+    printf "curl, same URLs %6.2f s wall, %.2f s CPU\n", cu[1], cu[2] + cu[3]
+    s = median(scale, rounds); a = median(again, rounds); q = median(ratio, rounds)
+    pk = median(peak, rounds); bound = 100 + big / 1048576
+    printf "median ratio large / empty        %5.2f (CPU %4.2f)  (target <= 1.10) %s\n", s, median(scalecpu, rounds), s <= 1.1 ? "met" : "MISSED"
+    printf "median ratio again: large / empty %5.2f (%+.2f s)  (target <= 1.10) %s\n", a, median(againdiff, rounds), a <= 1.1 ? "met" : "MISSED"
+    printf "median ratio run / curl           %5.2f            (target <= 1.20) %s\n", q, q <= 1.2 ? "met" : "MISSED"
+    printf "median peak memory                %5.1f MB (target < 100 MB + largest archive %.2f MB = %.1f MB) %s\n", pk, big / 1048576, bound, pk < bound ? "met" : "MISSED"
   }'
