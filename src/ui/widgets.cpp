@@ -330,18 +330,21 @@ Text ListWidget::ItemText(int index) const {
 
 int ListWidget::Add(const Text& text, int data) {
   int position = Count();
-  const QString shown = ToQt(text);
   if (m_sorted) {
-    QCollatorSortKey key = NameSortKey(shown);
+    QCollatorSortKey key = NameSortKey(ToQt(text));
     const auto after = std::upper_bound(
         m_keys.begin(), m_keys.end(), key,
         [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; });
     position = static_cast<int>(after - m_keys.begin());
     m_keys.insert(after, std::move(key));
   }
-  const QSignalBlocker block(this);
-  insertItem(position, shown);
   m_items.insert(m_items.begin() + position, Item{text, data});
+  if (m_rowsCurrent && isVisible()) {
+    const QSignalBlocker block(this);
+    insertItem(position, ToQt(text));
+  } else {
+    m_rowsCurrent = false;
+  }
   return position;
 }
 
@@ -350,6 +353,20 @@ void ListWidget::Clear() {
   clear();
   m_items.clear();
   m_keys.clear();
+  m_rowsCurrent = true;
+}
+
+void ListWidget::showEvent(QShowEvent* e) {
+  if (!m_rowsCurrent) {
+    const QSignalBlocker block(this);
+    clear();
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(m_items.size()));
+    for (const Item& item : m_items) rows.push_back(ToQt(item.text));
+    addItems(rows);
+    m_rowsCurrent = true;
+  }
+  QListWidget::showEvent(e);
 }
 
 // ---- File box ----------------------------------------------------------------

@@ -121,6 +121,9 @@ class ListWidget : public QListWidget {
   int Add(const Text& text, int data);
   void Clear();
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   struct Item {
     Text text;
@@ -129,6 +132,9 @@ class ListWidget : public QListWidget {
   std::vector<Item> m_items;
   std::vector<QCollatorSortKey> m_keys;  // sorted lists: the items' sort keys
   bool m_sorted;
+  // A hidden list (the title pool of 50 000 names) fills its rows on screen
+  // only when it is shown.
+  bool m_rowsCurrent = true;
 };
 
 // File box: the file names of one folder, sorted ignoring case.

@@ -155,6 +155,24 @@ TEST_F(FileBoxTest, UnsortedListBoxAppendsAndReadsBack) {
   EXPECT_EQ(ListItemCount(browse_win::列表框1), 0);
 }
 
+// The title pool is hidden: its rows on screen are filled when it is shown.
+TEST_F(FileBoxTest, HiddenListBoxShowsItsItemsWhenShown) {
+  ListAddItem(browse_win::列表框1, "乙"_gbk);
+  ListAddItem(browse_win::列表框1, "甲"_gbk);
+  auto* box = Live<QListWidget>(browse_win::列表框1);
+  auto rows = [box] {
+    std::vector<Text> texts;
+    for (int row = 0; row < box->count(); ++row) texts.push_back(FromQt(box->item(row)->text()));
+    return texts;
+  };
+  SetVisible(browse_win::列表框1, true);
+  EXPECT_EQ(rows(), (std::vector<Text>{"乙"_gbk, "甲"_gbk}));
+  EXPECT_EQ(ListAddItem(browse_win::列表框1, "丙"_gbk), 2);
+  EXPECT_EQ(rows(), (std::vector<Text>{"乙"_gbk, "甲"_gbk, "丙"_gbk}));
+  ListClear(browse_win::列表框1);
+  EXPECT_EQ(box->count(), 0);
+}
+
 TEST_F(FileBoxTest, SortedListBoxReturnsTheSortedPlace) {
   CloseWindow(Window::Browse, true);
   test::RecordOf(Window::Browse).units[static_cast<std::size_t>(browse_win::列表框1.index)].sorted =
