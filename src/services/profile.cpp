@@ -91,6 +91,15 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
   return true;
 }
 
+// A new key at the end of the file (each new title of the novel index) is
+// appended in one write; any other change replaces the whole file. Either
+// way the file holds exactly the document's bytes.
+bool WriteOut(const std::string& target, const IniDocument& document) {
+  const std::optional<std::string_view> tail = document.AppendedSinceSaved();
+  if (tail && AppendWithinPage(target, document.Bytes().size() - tail->size(), *tail)) return true;
+  return ReplaceFileContent(target, document.Bytes());
+}
+
 }  // namespace
 
 Text ReadProfile(const Text& file, const Text& section, const Text& key, const Text& defaultValue) {
@@ -140,12 +149,14 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   bool changed = !keyName    ? document->RemoveSection(sectionName)
                  : !newValue ? document->RemoveKey(sectionName, *keyName)
                              : document->Set(sectionName, *keyName, *newValue);
-  // Removing what is not there succeeds and leaves the file as it is.
+  // Removing what is not there, or setting the value a key already has,
+  // succeeds and leaves the file as it is.
   if (!changed) return true;
-  if (!ReplaceFileContent(target, document->Bytes())) {
+  if (!WriteOut(target, *document)) {
     DropProfile(target);
     return false;
   }
+  document->MarkSaved();
   StoreProfile(target, std::move(document));
   return true;
 }

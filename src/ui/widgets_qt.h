@@ -3,6 +3,7 @@
 // program logic never sees them. Each widget keeps the GBK value the program
 // wrote, so texts read back byte for byte, and raises its events through the
 // engine with its UnitRef.
+#include <QCollator>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -122,13 +123,20 @@ class ListWidget : public QListWidget {
   int Add(const Text& text, int data);
   void Clear();
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   struct Item {
     Text text;
     int data;
   };
   std::vector<Item> m_items;
+  std::vector<QCollatorSortKey> m_keys;  // sorted lists: the items' sort keys
   bool m_sorted;
+  // A hidden list (the title pool of 50 000 names) fills its rows on screen
+  // only when it is shown.
+  bool m_rowsCurrent = true;
 };
 
 // File box: the file names of one folder, sorted ignoring case. Like a
