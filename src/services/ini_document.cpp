@@ -38,6 +38,42 @@ Kind Classify(std::string_view text, std::string_view& name, std::string_view& v
   return Kind::kKey;
 }
 
+std::size_t CharLength(std::string_view text, std::size_t pos) {
+  return std::min(GbkCharLength(text, pos), text.size() - pos);
+}
+
+char FoldByte(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// The hash of Fold(name), without making it.
+std::uint32_t FoldedHash(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (std::size_t pos = 0; pos < name.size();) {
+    const std::size_t length = CharLength(name, pos);
+    for (std::size_t k = 0; k < length; ++k) {
+      const char c = length == 1 ? FoldByte(name[pos]) : name[pos + k];
+      hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    pos += length;
+  }
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+// Fold(a) == Fold(b), without making them. Folding keeps the characters'
+// lengths, so both names split into characters alike.
+bool SameFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t pos = 0; pos < a.size();) {
+    const std::size_t length = CharLength(a, pos);
+    if (length == 1 ? FoldByte(a[pos]) != FoldByte(b[pos])
+                    : a.compare(pos, length, b, pos, length) != 0)
+      return false;
+    pos += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string IniDocument::Fold(std::string_view name) {
@@ -53,6 +89,17 @@ std::string IniDocument::Fold(std::string_view name) {
 
 IniDocument::IniDocument(std::string bytes) : m_bytes(std::move(bytes)) {
   Parse();
+  MarkSaved();
+}
+
+std::optional<std::string_view> IniDocument::AppendedSinceSaved() const {
+  if (m_firstChange < m_savedSize) return std::nullopt;
+  return std::string_view(m_bytes).substr(m_savedSize);
+}
+
+void IniDocument::MarkSaved() {
+  m_savedSize = m_bytes.size();
+  m_firstChange = std::string::npos;
 }
 
 void IniDocument::Parse() {
@@ -93,12 +140,54 @@ void IniDocument::Parse() {
 }
 
 void IniDocument::IndexKeys(Section& section) {
-  section.keys.clear();
-  section.keys.reserve(section.count);
+  std::size_t size = 8;
+  while (size < 2 * section.count) size *= 2;
+  section.keys.assign(size, KeySlot{});
+  section.keyCount = 0;
   section.lastKey = 0;
   for (std::size_t i = 1; i < section.count; ++i) {
     IndexNewLine(section, Text(section.first + i), i);  // the first key of a name wins
   }
+}
+
+std::string_view IniDocument::KeyName(const Section& section, std::size_t line) const {
+  std::string_view name, value;
+  Classify(Text(section.first + line), name, value);
+  return name;
+}
+
+std::size_t IniDocument::FindKey(const Section& section, std::string_view name) const {
+  if (section.keys.empty()) return 0;
+  const std::uint32_t hash = FoldedHash(name);
+  const std::size_t mask = section.keys.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const KeySlot& slot = section.keys[i];
+    if (slot.line == 0) return 0;
+    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return slot.line;
+  }
+}
+
+void IniDocument::AddKey(Section& section, std::string_view name, std::size_t line) {
+  if (2 * (section.keyCount + 1) > section.keys.size()) {
+    std::vector<KeySlot> old = std::move(section.keys);
+    section.keys.assign(std::max<std::size_t>(8, 2 * old.size()), KeySlot{});
+    const std::size_t mask = section.keys.size() - 1;
+    for (const KeySlot& slot : old) {
+      if (slot.line == 0) continue;
+      std::size_t i = slot.hash & mask;
+      while (section.keys[i].line != 0) i = (i + 1) & mask;
+      section.keys[i] = slot;
+    }
+  }
+  const std::uint32_t hash = FoldedHash(name);
+  const std::size_t mask = section.keys.size() - 1;
+  std::size_t i = hash & mask;
+  for (; section.keys[i].line != 0; i = (i + 1) & mask) {
+    const KeySlot& slot = section.keys[i];
+    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return;
+  }
+  section.keys[i] = KeySlot{static_cast<std::uint32_t>(line), hash};
+  ++section.keyCount;
 }
 
 const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
@@ -110,16 +199,19 @@ std::optional<std::string_view> IniDocument::Find(std::string_view section,
                                                   std::string_view key) const {
   const Section* found = FindSection(section);
   if (found == nullptr) return std::nullopt;
-  auto it = found->keys.find(Fold(key));
-  if (it == found->keys.end()) return std::nullopt;
+  const std::size_t line = FindKey(*found, key);
+  if (line == 0) return std::nullopt;
   std::string_view name, value;
-  Classify(Text(found->first + it->second), name, value);
+  Classify(Text(found->first + line), name, value);
   return value;
 }
 
 void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::string_view end) {
   Line& line = m_lines[index];
   std::size_t oldSize = line.length + line.endLength;
+  // A line that only gains its end changes nothing before that end.
+  const std::size_t changed = text == Text(index) ? line.offset + line.length : line.offset;
+  m_firstChange = std::min(m_firstChange, changed);
   std::string bytes;
   bytes.reserve(text.size() + end.size());
   bytes.append(text).append(end);
@@ -133,6 +225,7 @@ void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::str
 
 void IniDocument::InsertLine(std::size_t index, std::string_view text) {
   std::size_t offset = index < m_lines.size() ? m_lines[index].offset : m_bytes.size();
+  m_firstChange = std::min(m_firstChange, offset);
   std::string bytes;
   bytes.reserve(text.size() + 2);
   bytes.append(text).append("\r\n");
@@ -147,7 +240,7 @@ bool IniDocument::IndexNewLine(Section& section, std::string_view text, std::siz
   // name fall away, and a name that starts with ";" makes it a comment.
   std::string_view name, value;
   if (Classify(text, name, value) != Kind::kKey) return false;
-  section.keys.emplace(Fold(name), line);  // an earlier key of that name still wins
+  AddKey(section, name, line);  // an earlier key of that name still wins
   section.lastKey = line;
   return true;
 }
@@ -161,7 +254,7 @@ bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::s
     if (!m_lines.empty() && m_lines.back().endLength == 0) {
       ReplaceLine(m_lines.size() - 1, std::string(Text(m_lines.size() - 1)), "\r\n");
     }
-    Section added{m_lines.size(), 2, {}, 1};
+    Section added{m_lines.size(), 2, {}, 0, 1};
     std::string header;
     header.reserve(sectionName.size() + 2);
     header.append("[").append(sectionName).append("]");
@@ -175,10 +268,9 @@ bool IniDocument::Set(std::string_view sectionName, std::string_view key, std::s
     return true;
   }
   Section& section = m_sections[static_cast<std::size_t>(found - m_sections.data())];
-  auto it = section.keys.find(Fold(key));
-  if (it != section.keys.end()) {
+  if (const std::size_t line = FindKey(section, key); line != 0) {
     // The key keeps its spelling in the file; only its value changes.
-    std::size_t index = section.first + it->second;
+    std::size_t index = section.first + line;
     std::string_view name, old;
     Classify(Text(index), name, old);
     std::string text;
@@ -212,7 +304,11 @@ void IniDocument::Filter(Keep keep) {
   std::string kept;
   kept.reserve(m_bytes.size());
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
-    if (keep(i)) kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
+    if (keep(i)) {
+      kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
+    } else {
+      m_firstChange = std::min(m_firstChange, m_lines[i].offset);
+    }
   }
   m_bytes = std::move(kept);
   Parse();
@@ -221,9 +317,9 @@ void IniDocument::Filter(Keep keep) {
 bool IniDocument::RemoveKey(std::string_view sectionName, std::string_view key) {
   const Section* section = FindSection(sectionName);
   if (section == nullptr) return false;
-  auto it = section->keys.find(Fold(key));
-  if (it == section->keys.end()) return false;
-  const std::size_t gone = section->first + it->second;
+  const std::size_t line = FindKey(*section, key);
+  if (line == 0) return false;
+  const std::size_t gone = section->first + line;
   // A later key of the same name then comes first.
   Filter([gone](std::size_t i) { return i != gone; });
   return true;

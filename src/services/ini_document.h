@@ -41,6 +41,14 @@ class IniDocument {
   // Removes the header and the key lines; comments and other lines stay.
   bool RemoveSection(std::string_view section);
 
+  // The bytes the changes since the document last matched its file (when it
+  // was read, or at MarkSaved) added after the file's end, when that is all
+  // they did: the file then becomes Bytes() by appending them. Nothing when a
+  // change reached into the bytes the file holds.
+  std::optional<std::string_view> AppendedSinceSaved() const;
+  // The file now holds Bytes().
+  void MarkSaved();
+
   // Name folded for matching: ASCII letters of one-byte characters to lower case.
   static std::string Fold(std::string_view name);
 
@@ -52,10 +60,17 @@ class IniDocument {
     std::size_t length = 0;      // without the line end
     std::uint8_t endLength = 0;  // 0 (last line without end), 1 (CR or LF) or 2 (CR LF)
   };
+  // The key lines of a section by name, compared as Fold spells them, in a
+  // table of line numbers: reading a file of 100 000 keys copies no name.
+  struct KeySlot {
+    std::uint32_t line = 0;  // in the section; 0 (the header) marks a free slot
+    std::uint32_t hash = 0;
+  };
   struct Section {
     std::size_t first = 0;  // the header line, except in the lines before any header
     std::size_t count = 0;
-    std::unordered_map<std::string, std::size_t> keys;  // folded key -> first key line
+    std::vector<KeySlot> keys;  // open addressing; a power of two, at most half full
+    std::size_t keyCount = 0;
     std::size_t lastKey = 0;  // last key line, or the header when there is none
   };
 
@@ -68,6 +83,11 @@ class IniDocument {
   // when the line does not read as a key.
   bool IndexNewLine(Section& section, std::string_view text, std::size_t line);
   const Section* FindSection(std::string_view name) const;
+  std::string_view KeyName(const Section& section, std::size_t line) const;
+  // The first key line of that name in the section, or 0 when there is none.
+  std::size_t FindKey(const Section& section, std::string_view name) const;
+  // Indexes key line `line`, unless an earlier line has its name.
+  void AddKey(Section& section, std::string_view name, std::size_t line);
   // Replaces line `index` (text and end) and moves the lines after it.
   void ReplaceLine(std::size_t index, std::string_view text, std::string_view end);
   void InsertLine(std::size_t index, std::string_view text);
@@ -81,6 +101,8 @@ class IniDocument {
   // no section and cannot be read.
   std::vector<Section> m_sections = std::vector<Section>(1);
   std::unordered_map<std::string, std::size_t> m_sectionIndex;  // folded name -> first
+  std::size_t m_savedSize = 0;                                  // what the file holds
+  std::size_t m_firstChange = std::string::npos;                // first byte changed since
 };
 
 }  // namespace lirvo

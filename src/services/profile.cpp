@@ -81,11 +81,23 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
   if (HasLineBreak(section) || HasCharacter(section, ']')) return false;
   if (key) {
     if (HasLineBreak(*key) || key->find('=') != std::string_view::npos) return false;
+    // After the blanks the reader skips, "[" opens a section and ";" a comment:
+    // such a key could never be read back.
     std::size_t first = key->find_first_not_of(" \t\v");
-    if (first != std::string_view::npos && (*key)[first] == '[') return false;
+    if (first != std::string_view::npos && ((*key)[first] == '[' || (*key)[first] == ';'))
+      return false;
     if (value && !ClosesHeader(section)) return false;
   }
   return true;
+}
+
+// A new key at the end of the file (each new title of the novel index) is
+// appended in one write; any other change replaces the whole file. Either
+// way the file holds exactly the document's bytes.
+bool WriteOut(const std::string& target, const IniDocument& document) {
+  const std::optional<std::string_view> tail = document.AppendedSinceSaved();
+  if (tail && AppendWithinPage(target, document.Bytes().size() - tail->size(), *tail)) return true;
+  return ReplaceFileContent(target, document.Bytes());
 }
 
 }  // namespace
@@ -141,12 +153,14 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   bool changed = !keyName    ? document->RemoveSection(sectionName)
                  : !newValue ? document->RemoveKey(sectionName, *keyName)
                              : document->Set(sectionName, *keyName, *newValue);
-  // Removing what is not there succeeds and leaves the file as it is.
+  // Removing what is not there, or setting the value a key already has,
+  // succeeds and leaves the file as it is.
   if (!changed) return true;
-  if (!ReplaceFileContent(target, document->Bytes())) {
+  if (!WriteOut(target, *document)) {
     DropProfile(target);
     return false;
   }
+  document->MarkSaved();
   StoreProfile(target, std::move(document));
   return true;
 }

@@ -95,4 +95,27 @@ bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
   return ok;
 }
 
+bool AppendWithinPage(const std::string& target, std::size_t size, std::string_view tail) {
+  static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  if (tail.empty() || size % page + tail.size() > page) return false;
+  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok =
+      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == size;
+  if (ok) {
+    const off_t at = static_cast<off_t>(size);
+    ssize_t n = -1;
+    do {
+      n = ::pwrite(fd, tail.data(), tail.size(), at);
+    } while (n < 0 && errno == EINTR);
+    ok = n == static_cast<ssize_t>(tail.size());
+    // A short write (a full disk) is taken back; should that fail too, the
+    // replacement the caller makes next puts the whole file right.
+    if (!ok && n > 0 && ::ftruncate(fd, at) != 0) n = -1;
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
 }  // namespace lirvo

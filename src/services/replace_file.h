@@ -35,4 +35,11 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target);
 // permissions. On failure the old file is untouched and no temporary is left.
 bool ReplaceFileContent(const std::string& target, std::string_view bytes);
 
+// Adds `tail` at the end of `target` when the file still holds `size` bytes
+// and the tail ends on the page it starts on. The kernel copies a write page
+// by page and a kill stops it only between pages, so such a write lands whole
+// or not at all. False when the file has another size, the tail would cross
+// a page or the write fails: the caller then replaces the whole file.
+bool AppendWithinPage(const std::string& target, std::size_t size, std::string_view tail);
+
 }  // namespace lirvo

@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
-#include <QRadioButton>
 #include <QScreen>
 
 #include <cstdlib>
@@ -99,12 +98,14 @@ void ApplyBackground(QWidget* widget, const std::optional<Rgb>& colour) {
 
 void EnsureApplication() {
   if (QApplication::instance() != nullptr) return;
+  InstallOutOfMemoryReport();
   static int argc = 1;
   static char name[] = "lirvo";
   static char* argv[] = {name, nullptr};
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
   InitPictures();
+  InstallAccessibility();
 }
 
 Engine& Engine::Get() {
@@ -218,22 +219,16 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
         break;
       }
       case UnitType::RadioBox: {
-        auto* radio = new QRadioButton(ToQt(u.text), parent);
-        // Buttons of a group are kept exclusive here, on user clicks only, so
-        // that the program can set one button without touching the others.
-        radio->setAutoExclusive(false);
-        radio->setChecked(u.checked);
+        auto* radio = new RadioWidget(ToQt(u.text), parent);
+        radio->SetCheckedAlone(u.checked);
+        // A user's choice clears every other button of the group, also one
+        // that the program checked alone.
         QObject::connect(radio, &QAbstractButton::clicked, radio, [engine, ref, radio] {
-          {
-            const QSignalBlocker block(radio);
-            radio->setChecked(true);
-          }
+          radio->SetCheckedAlone(true);
           if (QWidget* group = radio->parentWidget()) {
-            for (QRadioButton* other :
-                 group->findChildren<QRadioButton*>(QString(), Qt::FindDirectChildrenOnly)) {
-              if (other == radio) continue;
-              const QSignalBlocker block(other);
-              other->setChecked(false);
+            for (RadioWidget* other :
+                 group->findChildren<RadioWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+              if (other != radio) other->SetCheckedAlone(false);
             }
           }
           engine->Raise(ref, event::kClicked);
@@ -260,11 +255,8 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
       case UnitType::FileBox: {
         auto* box = new FileBoxWidget(parent);
         box->SetFolder(u.text);
-        QObject::connect(box, &QListWidget::currentRowChanged, box, [engine, ref, box](int row) {
-          if (!box->Listing() && row >= 0) engine->Raise(ref, event::kSelectionChanged);
-        });
-        QObject::connect(box, &QListWidget::itemDoubleClicked, box,
-                         [engine, ref] { engine->Raise(ref, event::kDoubleClicked); });
+        box->onSelected = [engine, ref] { engine->Raise(ref, event::kSelectionChanged); };
+        box->onDoubleClicked = [engine, ref] { engine->Raise(ref, event::kDoubleClicked); };
         widget = box;
         break;
       }
@@ -292,6 +284,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
     widget->setFocusPolicy(u.tabStop ? widget->focusPolicy() : Qt::ClickFocus);
     ApplyFont(widget, u.fontHeight);
     ApplyBackground(widget, u.background);
+    if (!u.spokenName.empty()) widget->setAccessibleName(ToQt(u.spokenName));
     if (Binds(u, event::kGotFocus) || Binds(u, event::kLostFocus)) {
       widget->installEventFilter(new FocusRelay(ref, widget));
     }

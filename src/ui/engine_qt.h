@@ -76,5 +76,12 @@ class Engine {
 
 // Makes sure the application object exists.
 void EnsureApplication();
+// Keeps hidden controls out of the accessibility tree.
+void InstallAccessibility();
+// An allocation nobody can serve ends the program with the runtime error
+// report instead of an abort.
+void InstallOutOfMemoryReport();
+void RememberFailedAllocation(std::size_t bytes);
+[[noreturn]] void ReportOutOfMemory(std::size_t bytes);
 
 }  // namespace lirvo::ui

@@ -251,6 +251,10 @@ bool Checked(Unit box) {
 
 void SetChecked(Unit box, bool checked) {
   auto* button = Typed<QAbstractButton>(box);
+  if (auto* radio = dynamic_cast<RadioWidget*>(button)) {
+    radio->SetCheckedAlone(checked);
+    return;
+  }
   const QSignalBlocker block(button);
   button->setChecked(checked);
 }

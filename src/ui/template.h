@@ -90,6 +90,7 @@ struct UnitTemplate {
   // Initial contents, by type.
   Text text;  // title, caption, text or content
   Text tooltip;
+  Text spokenName;  // what a screen reader calls a control that has no caption of its own
   std::vector<Text> items;
   int selected = -1;
   bool checked = false;

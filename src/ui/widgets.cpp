@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <algorithm>
+#include <deque>
 #include <filesystem>
+#include <numeric>
+#include <unordered_set>
 
 #include "services/files.h"
 #include "services/gbk.h"
@@ -31,62 +36,63 @@ Text FromQt(const QString& text) {
 
 namespace {
 
-// Collation for names: case ignored, Chinese by pinyin.
-const QCollator& NameCollator() {
+// The character at `pos` and its length in UTF-16 units.
+char32_t CharacterAt(QStringView text, qsizetype pos, qsizetype* length) {
+  const char32_t code = text.at(pos).unicode();
+  *length = 1;
+  if (QChar::isHighSurrogate(code) && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
+    *length = 2;
+    return QChar::surrogateToUcs4(text.at(pos), text.at(pos + 1));
+  }
+  return code;
+}
+
+bool IsHan(const QString& text, qsizetype pos, qsizetype* length) {
+  return QChar::script(CharacterAt(text, pos, length)) == QChar::Script_Han;
+}
+
+// Names that are equal ignoring case fall together, without a folded copy of
+// each name.
+struct FoldedHash {
+  std::size_t operator()(QStringView name) const {
+    std::size_t hash = 0;
+    for (qsizetype pos = 0, length = 0; pos < name.size(); pos += length) {
+      hash = hash * 1000003 + QChar::toCaseFolded(CharacterAt(name, pos, &length));
+    }
+    return hash;
+  }
+};
+struct FoldedEqual {
+  bool operator()(QStringView a, QStringView b) const {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+  }
+};
+
+// The order a Chinese Windows user sees in file lists, character by
+// character: digits, punctuation and Latin letters (case ignored) before
+// Chinese characters, which go by pinyin. ICU's Chinese collation alone would
+// put the Han characters first, so every run of Han characters is led by
+// U+FFFF, which collates after every character, and every other run that
+// follows one by U+FFFE, which collates before every character. Where two
+// names part, the one that goes on with a Han character then comes last,
+// whatever the other goes on with, and a name that ends comes first.
+QCollatorSortKey NameSortKey(const QString& name) {
   static const QCollator collator = [] {
     QCollator c{QLocale(QLocale::Chinese, QLocale::China)};
     c.setCaseSensitivity(Qt::CaseInsensitive);
     return c;
   }();
-  return collator;
-}
-
-bool IsHan(const QString& text, qsizetype pos, qsizetype* length) {
-  char32_t code = text.at(pos).unicode();
-  *length = 1;
-  if (QChar::isHighSurrogate(code) && pos + 1 < text.size() && text.at(pos + 1).isLowSurrogate()) {
-    code = QChar::surrogateToUcs4(text.at(pos), text.at(pos + 1));
-    *length = 2;
+  QString marked;
+  marked.reserve(name.size() + 4);
+  bool inHan = false;
+  for (qsizetype pos = 0, length = 0; pos < name.size(); pos += length) {
+    const bool han = IsHan(name, pos, &length);
+    if (han && !inHan) marked += QChar(0xFFFF);
+    if (!han && inHan) marked += QChar(0xFFFE);
+    inHan = han;
+    marked += QStringView(name).mid(pos, length);
   }
-  return QChar::script(code) == QChar::Script_Han;
-}
-
-// The next run of Han or of other characters, from `pos` on.
-QStringView NextRun(const QString& text, qsizetype& pos, bool* han) {
-  const qsizetype start = pos;
-  qsizetype length = 0;
-  *han = IsHan(text, pos, &length);
-  pos += length;
-  while (pos < text.size()) {
-    bool same = IsHan(text, pos, &length) == *han;
-    if (!same) break;
-    pos += length;
-  }
-  return QStringView(text).mid(start, pos - start);
-}
-
-// The order a Chinese Windows user sees in file lists: digits, punctuation and
-// Latin letters (case ignored) before Chinese characters, which go by pinyin.
-// ICU's Chinese collation alone would put the Han characters first.
-int CompareNames(const QString& a, const QString& b) {
-  qsizetype i = 0;
-  qsizetype j = 0;
-  while (i < a.size() && j < b.size()) {
-    bool hanA = false;
-    bool hanB = false;
-    const QStringView runA = NextRun(a, i, &hanA);
-    const QStringView runB = NextRun(b, j, &hanB);
-    if (hanA != hanB) return hanA ? 1 : -1;
-    const int order = NameCollator().compare(runA, runB);
-    if (order != 0) return order;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
-}
-
-bool SameIgnoringCase(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
+  return collator.sortKey(marked);
 }
 
 // True when the last character of a GBK path is a separator; a trail byte of
@@ -107,8 +113,11 @@ bool EndsWithSeparator(const Text& path) {
 
 WindowWidget::WindowWidget(UnitRef ref, const WindowAttributes& attributes, QWidget* owner)
     : QWidget(owner), m_ref(ref), m_attributes(attributes) {
-  Qt::WindowFlags flags = Qt::Window;
-  if (attributes.border != Border::Default || !attributes.systemMenu) {
+  // An owned window is a dialog of its owner: X11 marks only dialog-type
+  // windows transient (WM_TRANSIENT_FOR), which keeps them off the taskbar.
+  Qt::WindowFlags flags = owner != nullptr ? Qt::Dialog : Qt::Window;
+  // A dialog's title bar offers no minimise or maximise box unless asked.
+  if (owner != nullptr || attributes.border != Border::Default || !attributes.systemMenu) {
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (attributes.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (attributes.systemMenu && attributes.minimizeButton) flags |= Qt::WindowMinimizeButtonHint;
@@ -326,15 +335,20 @@ Text ListWidget::ItemText(int index) const {
 int ListWidget::Add(const Text& text, int data) {
   int position = Count();
   if (m_sorted) {
-    const QString shown = ToQt(text);
-    position = 0;
-    while (position < Count() && CompareNames(item(position)->text(), shown) <= 0) {
-      ++position;
-    }
+    QCollatorSortKey key = NameSortKey(ToQt(text));
+    const auto after = std::upper_bound(
+        m_keys.begin(), m_keys.end(), key,
+        [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; });
+    position = static_cast<int>(after - m_keys.begin());
+    m_keys.insert(after, std::move(key));
   }
-  const QSignalBlocker block(this);
-  insertItem(position, ToQt(text));
   m_items.insert(m_items.begin() + position, Item{text, data});
+  if (m_rowsCurrent && isVisible()) {
+    const QSignalBlocker block(this);
+    insertItem(position, ToQt(text));
+  } else {
+    m_rowsCurrent = false;
+  }
   return position;
 }
 
@@ -342,20 +356,65 @@ void ListWidget::Clear() {
   const QSignalBlocker block(this);
   clear();
   m_items.clear();
+  m_keys.clear();
+  m_rowsCurrent = true;
+}
+
+void ListWidget::showEvent(QShowEvent* e) {
+  if (!m_rowsCurrent) {
+    const QSignalBlocker block(this);
+    clear();
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(m_items.size()));
+    for (const Item& item : m_items) rows.push_back(ToQt(item.text));
+    addItems(rows);
+    m_rowsCurrent = true;
+  }
+  QListWidget::showEvent(e);
 }
 
 // ---- File box ----------------------------------------------------------------
 
 FileBoxWidget::FileBoxWidget(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // Qt sets the current row on a mouse press before it selects the row, and
+  // on the focus without selecting: only the selection itself tells.
+  connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!m_listing && SelectedRow() >= 0 && onSelected) onSelected();
+  });
+  connect(this, &QAbstractItemView::doubleClicked, this, [this] {
+    if (m_leftDoubleClick && onDoubleClicked) onDoubleClicked();
+  });
+}
+
+int FileBoxWidget::SelectedRow() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return -1;
+  const int row = selected.first().row();
+  return row < static_cast<int>(m_names.size()) ? row : -1;
 }
 
 Text FileBoxWidget::SelectedName() const {
-  const int row = currentRow();
-  if (row < 0 || row >= static_cast<int>(m_names.size())) return {};
-  const QListWidgetItem* current = item(row);
-  if (current == nullptr || !current->isSelected()) return {};
-  return m_names[static_cast<std::size_t>(row)];
+  const int row = SelectedRow();
+  return row < 0 ? Text() : m_names[static_cast<std::size_t>(row)];
+}
+
+// A desktop list box never lets the user clear its one selection, neither
+// with Ctrl nor by a click below the entries.
+QItemSelectionModel::SelectionFlags FileBoxWidget::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* e) const {
+  const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, e);
+  if (!index.isValid() || (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))) {
+    return QItemSelectionModel::NoUpdate;
+  }
+  return flags;
+}
+
+// Qt reports a double click of any button on an entry; only the left one opens.
+void FileBoxWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  m_leftDoubleClick = e->button() == Qt::LeftButton;
+  QListWidget::mouseDoubleClickEvent(e);
+  m_leftDoubleClick = false;
 }
 
 void FileBoxWidget::SetFolder(const Text& folder) {
@@ -371,35 +430,49 @@ void FileBoxWidget::SetFolder(const Text& folder) {
     m_folder = Utf8ToGbk(std::filesystem::current_path(error).string());
   }
 
-  // Files only; the program's own temporary files stay out.
-  std::vector<std::pair<QString, Text>> entries;
+  // Files only; the program's own temporary files stay out. Of names that
+  // differ only in case the first listed stays. The sort key of each name is
+  // made once; comparing two keys is a comparison of bytes.
+  struct Entry {
+    QString shown;
+    Text name;
+    QCollatorSortKey key;
+  };
+  std::vector<Entry> entries;
+  std::deque<QString> names;  // stays in place for the views of `known`
+  std::unordered_set<QStringView, FoldedHash, FoldedEqual> known;
   const Text pattern = m_folder + (EndsWithSeparator(m_folder) ? "" : "\\") + "*.*";
   int state = 0;
   for (Text name = FindFile(pattern, 0, 1, state); !name.empty();
        name = FindFile({}, 0, 1, state)) {
     if (IsTemporaryFileName(name)) continue;
     QString shown = ToQt(name);
-    bool known = false;
-    for (const auto& entry : entries) known = known || SameIgnoringCase(entry.first, shown);
-    if (!known) entries.emplace_back(std::move(shown), name);
+    if (known.find(shown) != known.end()) continue;
+    names.push_back(std::move(shown));
+    known.insert(names.back());
+    entries.push_back(Entry{names.back(), std::move(name), NameSortKey(names.back())});
   }
   FindFileClose(state);
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const auto& a, const auto& b) { return CompareNames(a.first, b.first) < 0; });
+  std::vector<std::size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&entries](std::size_t a, std::size_t b) {
+    return entries[a].key.compare(entries[b].key) < 0;
+  });
 
-  for (auto& [shown, name] : entries) {
-    addItem(shown);
-    m_names.push_back(name);
-  }
-  setCurrentRow(-1);
-  if (!previous.isEmpty()) {
-    for (int row = 0; row < count(); ++row) {
-      if (SameIgnoringCase(item(row)->text(), previous)) {
-        setCurrentRow(row);
-        break;
-      }
+  QStringList shown;
+  shown.reserve(static_cast<qsizetype>(entries.size()));
+  m_names.reserve(entries.size());
+  int reselect = -1;
+  for (std::size_t index : order) {
+    Entry& entry = entries[index];
+    if (reselect < 0 && !previous.isEmpty() && FoldedEqual()(entry.shown, previous)) {
+      reselect = static_cast<int>(shown.size());
     }
+    shown.push_back(std::move(entry.shown));
+    m_names.push_back(std::move(entry.name));
   }
+  addItems(shown);
+  setCurrentRow(reselect);
   m_listing = false;
 }
 

@@ -3,6 +3,7 @@
 // program logic never sees them. Each widget keeps the GBK value the program
 // wrote, so texts read back byte for byte, and raises its events through the
 // engine with its UnitRef.
+#include <QCollator>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -10,10 +11,12 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "services/text.h"
@@ -120,29 +123,64 @@ class ListWidget : public QListWidget {
   int Add(const Text& text, int data);
   void Clear();
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   struct Item {
     Text text;
     int data;
   };
   std::vector<Item> m_items;
+  std::vector<QCollatorSortKey> m_keys;  // sorted lists: the items' sort keys
   bool m_sorted;
+  // A hidden list (the title pool of 50 000 names) fills its rows on screen
+  // only when it is shown.
+  bool m_rowsCurrent = true;
 };
 
-// File box: the file names of one folder, sorted ignoring case.
+// File box: the file names of one folder, sorted ignoring case. Like a
+// desktop list box it keeps at most one entry selected, and only a change of
+// that selection counts: moving the current row alone (the focus does that)
+// selects nothing.
 class FileBoxWidget : public QListWidget {
  public:
   explicit FileBoxWidget(QWidget* parent);
   Text Folder() const { return m_folder; }
   void SetFolder(const Text& folder);  // lists it again, raises nothing
   Text SelectedName() const;
-  // True while the listing changes the selection, so no event is raised.
-  bool Listing() const { return m_listing; }
+  // Called when the user selected another entry, once the name can be read.
+  std::function<void()> onSelected;
+  std::function<void()> onDoubleClicked;
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* e) const override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
 
  private:
+  int SelectedRow() const;
+
   Text m_folder;
   std::vector<Text> m_names;
   bool m_listing = false;
+  bool m_leftDoubleClick = false;
+};
+
+// Radio button of a group (the radio buttons sharing its parent). A user
+// click checks it and clears the others; a program write changes this button
+// alone. The arrow keys move to the next or previous button of the group and
+// choose it, as a click would.
+class RadioWidget : public QRadioButton {
+ public:
+  RadioWidget(const QString& caption, QWidget* parent);
+  void SetCheckedAlone(bool checked);  // raises nothing
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  std::vector<RadioWidget*> Group() const;
 };
 
 // Picture box: the picture centred, scaled down to fit, never enlarged.

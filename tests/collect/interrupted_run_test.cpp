@@ -282,7 +282,9 @@ TEST_F(InterruptedRun, KilledRunsLeaveAWholeLibraryAndALaterRunCompletesIt) {
     ExpectWholeLibrary(m_library);
     if (HasFatalFailure()) return;
   }
-  EXPECT_GE(interrupted, kKills / 2);
+  // The first kill lands in the first half of a whole run; later runs have less
+  // left to do and may end before their kill, however the machine is loaded.
+  EXPECT_GE(interrupted, 1);
 
   const Outcome last = RunChild(m_library.string(), std::chrono::milliseconds(-1));
   ASSERT_FALSE(last.killed);

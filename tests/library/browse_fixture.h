@@ -15,6 +15,7 @@
 #include "services/native_path.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
+#include "support/gui_input.h"
 #include "support/temp_folder.h"
 #include "ui/handlers.h"
 #include "ui/ids.h"
@@ -79,21 +80,19 @@ class BrowseFixture : public GuiTest {
     return pool;
   }
 
-  // The user selects an entry of the file box (its selection-changed event runs).
+  // The user clicks an entry of the file box with the mouse.
   static void SelectFile(const Text& name) {
     auto* box = Live<QListWidget>(bw::文件框1);
     ASSERT_NE(box, nullptr);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    box->setCurrentRow(row);
-    ui::ProcessPendingEvents();
+    input::ClickRow(box, row);
   }
   static void DoubleClickFile(const Text& name) {
     auto* box = Live<QListWidget>(bw::文件框1);
     const int row = Row(box, name);
     ASSERT_GE(row, 0) << "not listed: " << GbkToUtf8(name);
-    emit box->itemDoubleClicked(box->item(row));
-    ui::ProcessPendingEvents();
+    input::DoubleClickRow(box, row);
   }
   static int Row(QListWidget* box, const Text& name) {
     for (int row = 0; row < box->count(); ++row)

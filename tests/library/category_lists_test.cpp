@@ -1,4 +1,6 @@
 // The browse window's folder switches and its title pool, off-screen.
+#include <QComboBox>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -64,6 +66,7 @@ TEST_F(CategoryListsTest, HandOffKeepsPoolOfFirstCompletedCategory) {
   EXPECT_THAT(Pool(), UnorderedElementsAre("甲书"_gbk));
 }
 
+// The user's clicks on the radio buttons and choices from the lists.
 TEST_F(CategoryListsTest, SwitchesListAndPoolTheChosenFolder) {
   AddArchive(true, "玄幻小说"_gbk, "甲书.rar"_gbk);
   AddArchive(true, "言情小说"_gbk, "戊书.rar"_gbk);
@@ -73,35 +76,31 @@ TEST_F(CategoryListsTest, SwitchesListAndPoolTheChosenFolder) {
   OpenBrowse();
 
   // "连载中": the ongoing list shows with its own selection, listed at once.
-  ui::SetChecked(bw::单选框2, true);
-  ui::SetChecked(bw::单选框1, false);
-  library::BrowseOngoingChosen();
+  input::Click(Live(bw::单选框2));
+  EXPECT_FALSE(ui::Checked(bw::单选框1));
   EXPECT_FALSE(ui::Visible(bw::完本类));
   EXPECT_TRUE(ui::Visible(bw::连载类));
   EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), ArchiveFolder(false, "玄幻奇幻"_gbk));
   EXPECT_THAT(Pool(), UnorderedElementsAre("己书"_gbk));
 
-  ui::SetComboIndex(bw::连载类, 4);
-  library::BrowseOngoingSelected();
+  input::ChooseFromList(Live<QComboBox>(bw::连载类), 4);
   EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), ArchiveFolder(false, "历史军事"_gbk));
   EXPECT_THAT(Pool(), UnorderedElementsAre("庚书"_gbk, "辛书"_gbk));
 
-  // Back to "完本": its list kept item 0 selected.
-  ui::SetChecked(bw::单选框1, true);
-  ui::SetChecked(bw::单选框2, false);
-  library::BrowseCompletedChosen();
+  // Back to "完本" with the arrow key: its list kept item 0 selected.
+  ui::SetFocus(bw::单选框2);
+  input::Press(Qt::Key_Left);
+  EXPECT_TRUE(ui::Checked(bw::单选框1));
   EXPECT_TRUE(ui::Visible(bw::完本类));
   EXPECT_FALSE(ui::Visible(bw::连载类));
   EXPECT_THAT(Pool(), UnorderedElementsAre("甲书"_gbk));
 
-  ui::SetComboIndex(bw::完本类, 2);
-  library::BrowseCompletedSelected();
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 2);
   EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), ArchiveFolder(true, "言情小说"_gbk));
   EXPECT_THAT(Pool(), UnorderedElementsAre("戊书"_gbk));
 
   // A category without a folder empties the pool.
-  ui::SetComboIndex(bw::完本类, 15);
-  library::BrowseCompletedSelected();
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 15);
   EXPECT_TRUE(Pool().empty());
 }
 

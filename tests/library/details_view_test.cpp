@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+
 #include <filesystem>
 
 #include "library/browse_fixture.h"
@@ -109,10 +112,31 @@ TEST_F(DetailsViewTest, MissingCoverEmptiesThePictureAndSwitchesKeepDetails) {
   EXPECT_EQ(ui::Caption(bw::标签1), Notice("乙书"_gbk));
 
   SelectFile("甲书.rar"_gbk);
-  ui::SetComboIndex(bw::完本类, 3);
-  library::BrowseCompletedSelected();
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 3);
   EXPECT_EQ(ui::Caption(bw::标签1), "甲书 简介：\r\n  甲"_gbk);
   EXPECT_EQ(ui::Picture(bw::图片框1), kCover);
+}
+
+// The folder switch gives the file box the focus, and so may the user; focus
+// alone selects nothing, so no notice replaces the details.
+TEST_F(DetailsViewTest, FocusOnTheFileBoxLeavesTheDetails) {
+  AddArchive(true, "玄幻小说"_gbk, "甲书.rar"_gbk);
+  AddArchive(true, "玄幻小说"_gbk, "乙书.rar"_gbk);
+  AddIntroduction(true, "玄幻小说"_gbk, "乙书"_gbk, "乙"_gbk);
+  OpenBrowse();
+
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 0);
+  ASSERT_EQ(QApplication::focusWidget(), Live(bw::文件框1));
+  input::Press(Qt::Key_Backtab);
+  input::Press(Qt::Key_Tab);
+  EXPECT_EQ(ui::Caption(bw::标签1), "");
+
+  SelectFile("乙书.rar"_gbk);
+  EXPECT_EQ(ui::Caption(bw::标签1), "乙书 简介：\r\n  乙"_gbk);
+  input::ChooseFromList(Live<QComboBox>(bw::完本类), 0);
+  EXPECT_EQ(ui::Caption(bw::标签1), "乙书 简介：\r\n  乙"_gbk);
+  input::Press(Qt::Key_Up);
+  EXPECT_EQ(ui::Caption(bw::标签1), Notice("甲书"_gbk));
 }
 
 TEST_F(DetailsViewTest, DoubleClickOpensTheFileInTheListedFolder) {

@@ -526,6 +526,24 @@ TEST_F(FindFileTest, PatternsAndAttributes) {
   EXPECT_EQ(All(At("nowhere\\*"), 0, 1), V{});
 }
 
+// A files-only search takes a plain entry's type from the folder listing;
+// links still show what they point to, and a search continued with an
+// attribute filter still sees which files are read-only.
+TEST_F(FindFileTest, FilesOnlyThenAttributes) {
+  fs::create_directories(Native("d/sub"));
+  Put(Native("d/a.rar"), "");
+  Put(Native("d/ro.txt"), "");
+  MakeReadOnly(Native("d/ro.txt"));
+  fs::create_directory_symlink(Native("d/sub"), Native("d/folderlink"));
+  fs::create_symlink(Native("d/a.rar"), Native("d/filelink"));
+  using V = std::vector<Text>;
+  EXPECT_EQ(All(At("d\\*"), 0, 1), (V{"a.rar", "filelink", "ro.txt"}));
+  int state = 0;
+  EXPECT_EQ(FindFile(At("d\\*"), 0, 1, state), "a.rar");
+  EXPECT_EQ(FindFile("", 0x01, 0, state), "ro.txt");
+  EXPECT_EQ(FindFile("", 0x01, 0, state), "");
+}
+
 TEST_F(FindFileTest, NewPatternClosesTheOldSearch) {
   fs::create_directories(Native("x"));
   Put(Native("x/1"), "");

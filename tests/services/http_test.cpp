@@ -1,9 +1,6 @@
 #include "services/http.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,6 +16,7 @@ using test::HttpResponse;
 using test::RawRequest;
 using test::RawScript;
 using test::RawServer;
+using test::RefusingPort;
 using test::ScopedEnvironment;
 using namespace std::chrono_literals;
 
@@ -49,19 +47,6 @@ class HttpTest : public ::testing::Test {
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// A port on 127.0.0.1 that nothing listens on.
-int ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
 }
 
 // --- What goes out -----------------------------------------------------------
@@ -393,8 +378,10 @@ TEST_F(HttpTest, UnusableUrlsNeverConnect) {
 }
 
 TEST_F(HttpTest, ClosedPortFailsQuickly) {
+  const RefusingPort closed;
+  ASSERT_GT(closed.Port(), 0);
   const auto start = std::chrono::steady_clock::now();
-  const HttpResult result = HttpFetch("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/");
+  const HttpResult result = HttpFetch("http://" + closed.HostPort() + "/");
   EXPECT_TRUE(result.body.empty());
   EXPECT_EQ(result.status, 0);
   EXPECT_FALSE(result.complete);
@@ -427,7 +414,9 @@ TEST_F(HttpTest, BodyThatStopsKeepsWhatArrived) {
 }
 
 TEST_F(HttpTest, SlowButSteadyBodyIsNotAStall) {
-  SetHttpLimitsForTest(Limits(1));
+  // Pauses of 300 ms against a stall time of 3 s: a loaded machine may stretch
+  // a pause, but not tenfold.
+  SetHttpLimitsForTest(Limits(3));
   RawScript script;
   script.Send(HttpResponse(200, "", "", false));
   for (int i = 0; i < 6; ++i) script.Send("abcd").Pause(300ms);

@@ -56,8 +56,9 @@ class GuiTest : public ::testing::Test {
   }
 
   // Lets pending events run (posted closes included) until the condition
-  // holds or the time is up; true when it holds.
-  static bool RunUntil(const std::function<bool()>& done, int milliseconds = 2000) {
+  // holds or the time is up; true when it holds. The time only bounds a
+  // failure: a loaded machine takes longer but never that long.
+  static bool RunUntil(const std::function<bool()>& done, int milliseconds = 10000) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!done()) {

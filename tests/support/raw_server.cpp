@@ -146,6 +146,26 @@ RawServer::~RawServer() {
   close(m_wakeWrite);
 }
 
+RefusingPort::RefusingPort() {
+  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    m_port = ntohs(address.sin_port);
+  }
+}
+
+RefusingPort::~RefusingPort() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::string RefusingPort::HostPort() const {
+  return "127.0.0.1:" + std::to_string(m_port);
+}
+
 std::string RawServer::HostPort() const {
   return "127.0.0.1:" + std::to_string(m_port);
 }

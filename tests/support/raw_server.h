@@ -79,6 +79,23 @@ class RawScript {
 std::string HttpResponse(int status, std::string_view body, std::string_view extraHeaders = {},
                          bool withLength = true);
 
+// A port on 127.0.0.1 that refuses every connection for as long as this
+// lives: bound but never listening, so no other test can take it meanwhile.
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+
+  int Port() const { return m_port; }
+  std::string HostPort() const;  // "127.0.0.1:port"
+
+ private:
+  int m_fd = -1;
+  int m_port = 0;
+};
+
 class RawServer {
  public:
   using Responder = std::function<RawScript(const RawRequest&)>;

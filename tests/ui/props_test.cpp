@@ -191,21 +191,6 @@ TEST_F(PropsTest, VisibilityFollowsTheParents) {
 
 // ---- Writes raise no user events ------------------------------------------------------
 
-TEST_F(PropsTest, WritesRaiseNoUserEvents) {
-  RegisterHandler(Handler::MainCompletedSelected, CountEvent);
-  RegisterHandler(Handler::MainCompletedChosen, CountEvent);
-  RegisterHandler(Handler::MainOngoingChosen, CountEvent);
-  RegisterHandler(Handler::MainCompletedUrlSelected, CountEvent);
-  ASSERT_TRUE(OpenWindow(Window::Main));
-  SetComboIndex(main_win::完本类, 3);
-  SetComboIndex(main_win::完本网页, 3);
-  SetChecked(main_win::单选框2, true);
-  SetChecked(main_win::单选框1, false);
-  SetChecked(main_win::选择框1, false);
-  ProcessPendingEvents();
-  EXPECT_EQ(g_events, 0);
-}
-
 TEST_F(PropsTest, RadioButtonWriteChangesThatButtonAlone) {
   ASSERT_TRUE(OpenWindow(Window::Main));
   SetChecked(main_win::单选框2, true);
@@ -222,22 +207,6 @@ TEST_F(PropsTest, UserClickOnARadioButtonClearsItsGroupAndRaisesClicked) {
   EXPECT_FALSE(Checked(main_win::单选框1));
   QTest::mouseClick(Live(main_win::单选框2), Qt::LeftButton);
   EXPECT_TRUE(Checked(main_win::单选框2)) << "a second click keeps it checked";
-}
-
-TEST_F(PropsTest, ItemSelectedRunsAfterTheChoiceIsReported) {
-  static int seenIndex = -2;
-  RegisterHandler(Handler::MainCompletedSelected, [] {
-    ++g_events;
-    seenIndex = ComboIndex(main_win::完本类);
-  });
-  ASSERT_TRUE(OpenWindow(Window::Main));
-  auto* combo = Live<QComboBox>(main_win::完本类);
-  combo->setCurrentIndex(5);
-  emit combo->activated(5);  // what a choice in the list reports
-  EXPECT_EQ(g_events, 0) << "the event is posted";
-  ProcessPendingEvents();
-  EXPECT_EQ(g_events, 1);
-  EXPECT_EQ(seenIndex, 5);
 }
 
 // ---- Timer, picture, browser ----------------------------------------------------------

@@ -1,8 +1,11 @@
 // Loading, closing and the life of the program: the order of the events while
 // a window loads, posted and immediate closes, Esc, owned windows and the end
 // of the message loop when the last loaded window goes.
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <string>
 #include <vector>
@@ -112,9 +115,9 @@ TEST_F(WindowLoadingTest, TemplateSizesAndCentring) {
   ASSERT_TRUE(OpenWindow(Window::Main));
   EXPECT_EQ(Width(main_win::窗口), 269);
   EXPECT_EQ(Height(main_win::窗口), 161);
-  const int screenWidth = Left(main_win::窗口) * 2 + 269;
-  EXPECT_GE(screenWidth, 269);
-  EXPECT_NEAR(Left(main_win::窗口), (screenWidth - 269) / 2, 1);
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(Left(main_win::窗口), screen.x() + (screen.width() - 269) / 2);
+  EXPECT_EQ(Top(main_win::窗口), screen.y() + (screen.height() - 161) / 2);
   EXPECT_EQ(Left(main_win::完本类), 165);
   EXPECT_EQ(Width(main_win::完本类), 96);
   EXPECT_EQ(Top(main_win::完本网页), 448);
@@ -191,6 +194,28 @@ TEST_F(WindowLoadingTest, UpdateWindowStaysOnTopAndOwnedWindowsHaveNoTaskbarButt
   EXPECT_TRUE(TaskbarButton(main_win::窗口));
   EXPECT_FALSE(TaskbarButton(progress_win::窗口));
   EXPECT_EQ(Live(progress_win::窗口)->parentWidget(), Live(main_win::窗口));
+}
+
+// X11 sets WM_TRANSIENT_FOR, which keeps a window off the taskbar, only on
+// dialog-type windows with a transient parent.
+TEST_F(WindowLoadingTest, OwnedWindowsAreTransientDialogsOfTheirOwner) {
+  ASSERT_TRUE(OpenWindow(Window::Main));
+  ASSERT_TRUE(OpenWindow(Window::Browse));
+  ASSERT_TRUE(OpenWindow(Window::Progress, Window::Main));
+  ASSERT_TRUE(OpenWindow(Window::CollectPage, Window::Main));
+  const QWindow* progress = Live(progress_win::窗口)->windowHandle();
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(progress->transientParent(), Live(main_win::窗口)->windowHandle());
+  EXPECT_EQ(progress->type(), Qt::Dialog);
+  EXPECT_EQ(Live(page_win::窗口)->windowType(), Qt::Dialog) << "never shown, owned all the same";
+  for (Unit free : {main_win::窗口, browse_win::窗口}) {
+    const QWindow* handle = Live(free)->windowHandle();
+    EXPECT_EQ(handle->type(), Qt::Window);
+    EXPECT_EQ(handle->transientParent(), nullptr);
+  }
+  // An owned window keeps the title-bar offer of its attributes.
+  EXPECT_FALSE(progress->flags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(progress->flags() & Qt::WindowMinimizeButtonHint);
 }
 
 // ---- The end of the program ------------------------------------------------

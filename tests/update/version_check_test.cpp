@@ -94,12 +94,9 @@ INSTANTIATE_TEST_SUITE_P(SameOlderOrNoNumber, NoOfferTest,
                          ::testing::Values("1180", "1179", "1180.00000005", "", "not a number"));
 
 TEST_F(VersionCheckTest, ServerDownClosesUnseenWithoutHoldingUpTheStart) {
-  int port = 0;
-  {
-    RawServer gone(RawScript{});
-    port = gone.Port();
-  }  // nothing listens there any more
-  MapUpdateHost("127.0.0.1:" + std::to_string(port));
+  const RefusingPort gone;
+  ASSERT_GT(gone.Port(), 0);
+  MapUpdateHost(gone.HostPort());
 
   const auto begin = std::chrono::steady_clock::now();
   Start();

@@ -36,11 +36,13 @@ WindowTemplate BrowseWindowTemplate() {
   t.units.push_back(Bind(ongoingKind, event::kClicked, Handler::BrowseOngoingChosen));
 
   UnitTemplate ongoing = Hidden(Control("连载类", UnitType::ComboBox, 128, 0, 82, 20));
+  ongoing.spokenName = "连载类"_gbk;
   ongoing.items = rules::OngoingCategories();
   ongoing.selected = 0;
   t.units.push_back(Bind(ongoing, event::kItemSelected, Handler::BrowseOngoingSelected));
 
   UnitTemplate completed = Control("完本类", UnitType::ComboBox, 133, 0, 83, 20);
+  completed.spokenName = "完本类"_gbk;
   completed.items = rules::CompletedCategories();
   completed.selected = 0;
   t.units.push_back(Bind(completed, event::kItemSelected, Handler::BrowseCompletedSelected));
@@ -65,6 +67,7 @@ WindowTemplate BrowseWindowTemplate() {
   t.units.push_back(Control("标签1", UnitType::TransLabel, 0, 232, 384, 112));
 
   UnitTemplate search = Control("编辑框1", UnitType::EditBox, 0, 352, 224, 24);
+  search.spokenName = "搜索文件"_gbk;
   search.text = " ";
   search = Bind(search, event::kGotFocus, Handler::BrowseSearchGotFocus);
   t.units.push_back(Bind(search, event::kLostFocus, Handler::BrowseSearchLostFocus));

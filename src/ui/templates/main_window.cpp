@@ -38,6 +38,7 @@ WindowTemplate MainWindowTemplate() {
   t.units.push_back(Bind(author, event::kClicked, Handler::MainAuthorLinkClicked));
 
   UnitTemplate pages = Font(Control("编辑框1", UnitType::EditBox, 72, 8, 56, 16), -19);
+  pages.spokenName = "页"_gbk;
   pages.text = "1";
   t.units.push_back(pages);
 
@@ -46,11 +47,13 @@ WindowTemplate MainWindowTemplate() {
   t.units.push_back(pageWord);
 
   UnitTemplate completed = Control("完本类", UnitType::ComboBox, 165, 8, 96, 20);
+  completed.spokenName = "完本类"_gbk;
   completed.items = rules::CompletedCategories();
   completed.selected = 0;
   t.units.push_back(Bind(completed, event::kItemSelected, Handler::MainCompletedSelected));
 
   UnitTemplate ongoing = Hidden(Control("连载类", UnitType::ComboBox, 166, 8, 96, 20));
+  ongoing.spokenName = "连载类"_gbk;
   ongoing.items = rules::OngoingCategories();
   ongoing.selected = 0;
   t.units.push_back(Bind(ongoing, event::kItemSelected, Handler::MainOngoingSelected));
@@ -79,6 +82,7 @@ WindowTemplate MainWindowTemplate() {
   t.units.push_back(delayLabel);
 
   UnitTemplate delayEdit = Control("编辑框2", UnitType::EditBox, 120, 104, 80, 24);
+  delayEdit.spokenName = "电脑响应时间：（毫秒）"_gbk;
   delayEdit.text = "默认为：1"_gbk;
   t.units.push_back(delayEdit);
 

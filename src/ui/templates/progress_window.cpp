@@ -23,6 +23,7 @@ WindowTemplate ProgressWindowTemplate() {
   t.units.push_back(window);
 
   UnitTemplate text = Control("编辑框1", UnitType::RichEdit, 0, 0, 712, 232);
+  text.spokenName = "小说采集页面"_gbk;
   text.readOnly = true;
   text.sunken = true;
   text.text =

@@ -25,19 +25,23 @@ WindowTemplate UpdateWindowTemplate() {
   t.units.push_back(Bind(window, event::kCreated, Handler::UpdateCreated));
 
   UnitTemplate versionWord = Control("编辑框1", UnitType::EditBox, 0, 0, 72, 32);
+  versionWord.spokenName = "本程序版本"_gbk;
   versionWord.text = "本程序版本"_gbk;
   t.units.push_back(versionWord);
 
   UnitTemplate version = Font(Control("编辑框2", UnitType::EditBox, 72, 0, 48, 32), -19);
+  version.spokenName = "本程序版本"_gbk;
   version.text = "1180";
   version.background = Rgb{192, 192, 192};
   t.units.push_back(version);
 
   UnitTemplate newestWord = Control("编辑框4", UnitType::EditBox, 0, 40, 72, 32);
+  newestWord.spokenName = "本程序最新版本"_gbk;
   newestWord.text = "本程序最新版本"_gbk;
   t.units.push_back(newestWord);
 
   UnitTemplate newest = Font(Control("编辑框3", UnitType::EditBox, 72, 40, 48, 32), -19);
+  newest.spokenName = "本程序最新版本"_gbk;
   newest.text = "1120";
   newest.background = Rgb{255, 255, 0};
   t.units.push_back(newest);

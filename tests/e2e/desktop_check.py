@@ -1,0 +1,821 @@
+#!/usr/bin/python3
+"""Drives Lirvo on a desktop as a person would.
+
+Run by desktop_session.sh on a display with a window manager and the
+accessibility bus. Input goes through the X server (xdotool: mouse clicks at
+the places the accessibility bus reports, keys to the focused window); what
+the windows show is read back through the accessibility bus and from the
+screen. Prints one line per check and exits with 1 when any check failed.
+"""
+import os
+import socket
+import subprocess
+import sys
+import time
+import traceback
+import urllib.parse
+
+import pyatspi
+
+BUILD = os.environ["LIRVO_BUILD"]
+WORK = os.environ["LIRVO_WORK"]
+SHOTS = os.environ.get("LIRVO_SHOTS", "")
+
+MAIN_TITLE = "Lirvo     BY:Tovan"
+PROGRESS_TITLE = "小说采集页面 BY：Tovan"
+UPDATE_TITLE = "Lirvo-程序更新"
+BROWSE_TITLE = "Lirvo-搜小说 -BY：Tovan"
+NO_INTRO = "该文件没有简介  或者重新采集下该类文件！！"
+FOUND = "寻找成功，是否打开？"
+SITE_PORTS = range(8631, 8636)
+
+# Title-bar offer and outer size of each window as its template gives them.
+WINDOWS = {
+    MAIN_TITLE: dict(close=True, minimise=True, maximise=False, fixed=True, size=(269, 161)),
+    PROGRESS_TITLE: dict(close=False, minimise=False, maximise=False, fixed=False, size=(711, 230)),
+    UPDATE_TITLE: dict(close=False, minimise=False, maximise=False, fixed=False, size=(189, 148)),
+    BROWSE_TITLE: dict(close=True, minimise=False, maximise=False, fixed=True, size=(394, 409)),
+}
+
+failures = []
+
+
+STARTED = time.monotonic()
+
+
+def check(condition, what, detail=""):
+    line = f"{time.monotonic() - STARTED:5.1f} " + ("ok    " if condition else "FAIL  ") + what
+    if detail and not condition:
+        line += f"  [{detail}]"
+    print(line, flush=True)
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+class Abort(Exception):
+    """A step the rest of the run depends on did not happen."""
+
+
+def require(condition, what, detail=""):
+    if not check(condition, what, detail):
+        raise Abort(what)
+
+
+def run(*args, **kw):
+    env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
+    return subprocess.run(args, capture_output=True, text=kw.pop("text", True), timeout=20, env=env, **kw)
+
+
+def wait_for(probe, seconds, step=0.1):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
+# ---- X: windows, hints, input, screen ----------------------------------------
+
+def client_windows():
+    out = run("xprop", "-root", "_NET_CLIENT_LIST").stdout
+    if "#" not in out:
+        return []
+    return [w.strip() for w in out.split("#", 1)[1].split(",") if w.strip()]
+
+
+def window_title(wid):
+    out = run("xprop", "-id", wid, "_NET_WM_NAME").stdout.strip()
+    if "=" not in out:
+        return None
+    return out.split("=", 1)[1].strip()[1:-1]  # xprop prints UTF-8 in a UTF-8 locale
+
+
+def find_window(title, seconds=10):
+    def probe():
+        for wid in client_windows():
+            if window_title(wid) == title:
+                return wid
+        return None
+    return wait_for(probe, seconds)
+
+
+def xprop_value(wid, prop):
+    out = run("xprop", "-id", wid, prop).stdout
+    if "not found" in out or "no such atom" in out:
+        return None
+    return out
+
+
+def frame_extents(wid):
+    out = xprop_value(wid, "_NET_FRAME_EXTENTS") or ""
+    if "=" not in out:
+        return (0, 0, 0, 0)
+    return tuple(int(v) for v in out.split("=", 1)[1].split(","))
+
+
+def client_geometry(wid):
+    out = run("xwininfo", "-id", wid).stdout
+    values = {}
+    for line in out.splitlines():
+        line = line.strip()
+        for name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            if line.startswith(name + ":"):
+                values[name] = int(line.split(":", 1)[1])
+    return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"],
+            values["Height"])
+
+
+def outer_rect(wid):
+    x, y, w, h = client_geometry(wid)
+    left, right, top, bottom = frame_extents(wid)
+    return (x - left, y - top, w + left + right, h + top + bottom)
+
+
+def screen_size():
+    out = run("xwininfo", "-root").stdout
+    w = h = 0
+    for line in out.splitlines():
+        line = line.strip()
+        if line.startswith("Width:"):
+            w = int(line.split(":")[1])
+        elif line.startswith("Height:"):
+            h = int(line.split(":")[1])
+    return w, h
+
+
+MWM_FUNCTIONS, MWM_DECORATIONS = 1, 2
+MWM_FUNC_ALL, MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE, MWM_FUNC_CLOSE = 0x1, 0x8, 0x10, 0x20
+MWM_DECOR_ALL, MWM_DECOR_MENU, MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 0x1, 0x10, 0x20, 0x40
+
+
+def motif_offer(wid):
+    """Close, minimise and maximise as the program's Motif hints ask for them.
+
+    A button is offered when the decorations carry it (the system menu for
+    close) and the functions, where given, allow it; with the ALL bit a field
+    lists what is taken away instead.
+    """
+    out = xprop_value(wid, "_MOTIF_WM_HINTS") or ""
+    if "=" not in out:
+        return {"close": True, "minimise": True, "maximise": True}, "no Motif hints"
+    fields = [int(v, 0) for v in out.split("=", 1)[1].split(",")]
+    flags, functions, decorations = fields[0], fields[1], fields[2]
+
+    def allowed(value, all_bit, bit):
+        return not (value & bit) if value & all_bit else bool(value & bit)
+
+    def offered(func, decor):
+        by_function = not flags & MWM_FUNCTIONS or allowed(functions, MWM_FUNC_ALL, func)
+        by_decoration = not flags & MWM_DECORATIONS or allowed(decorations, MWM_DECOR_ALL, decor)
+        return by_function and by_decoration
+
+    return {
+        "close": offered(MWM_FUNC_CLOSE, MWM_DECOR_MENU),
+        "minimise": offered(MWM_FUNC_MINIMIZE, MWM_DECOR_MINIMIZE),
+        "maximise": offered(MWM_FUNC_MAXIMIZE, MWM_DECOR_MAXIMIZE),
+    }, out.strip()
+
+
+def fixed_size(wid):
+    """True when the normal hints give equal minimum and maximum sizes."""
+    out = xprop_value(wid, "WM_NORMAL_HINTS") or ""
+    sizes = {}
+    for line in out.splitlines():
+        line = line.strip()
+        for kind in ("minimum", "maximum"):
+            if f"specified {kind} size:" in line:
+                w, h = line.split(":", 1)[1].split("by")
+                sizes[kind] = (int(w), int(h))
+    return "minimum" in sizes and sizes.get("minimum") == sizes.get("maximum")
+
+
+def check_title_bar(title, wid, owner=None):
+    """The title-bar offer as hints a window manager can honour, and the outer size."""
+    want = WINDOWS[title]
+    offer, motif = motif_offer(wid)
+    fixed = fixed_size(wid)
+    offer["maximise"] = offer["maximise"] and not fixed
+    for button in ("close", "minimise", "maximise"):
+        check(offer[button] == want[button],
+              f"{title}: title bar {'offers' if want[button] else 'does not offer'} {button}", motif)
+    # openbox takes resizing and maximising from the size hints and the Motif
+    # functions, but never lets Motif hints remove its minimise and close buttons.
+    actions = xprop_value(wid, "_NET_WM_ALLOWED_ACTIONS") or ""
+    resizable = not want["fixed"]
+    check(fixed == want["fixed"] and ("_NET_WM_ACTION_RESIZE" in actions) == resizable,
+          f"{title}: openbox {'lets the user resize it' if resizable else 'keeps its size fixed'}",
+          actions.strip())
+    if not want["maximise"] and want["fixed"]:
+        check("_NET_WM_ACTION_MAXIMIZE_HORZ" not in actions, f"{title}: openbox offers no maximise",
+              actions.strip())
+    sw, sh = screen_size()
+    # The program fits its client area to the frame once the frame is known.
+    wait_for(lambda: outer_rect(wid)[2:] == want["size"], 3)
+    x, y, w, h = outer_rect(wid)
+    check((w, h) == want["size"], f"{title}: outer size {want['size'][0]}x{want['size'][1]}", f"{w}x{h}")
+    check((x, y) == ((sw - w) // 2, (sh - h) // 2), f"{title}: centred on the screen", f"at {x},{y}")
+    transient = xprop_value(wid, "WM_TRANSIENT_FOR") or ""
+    if owner is not None:
+        owner_id = int(owner, 16)
+        marked = "window id #" in transient and int(transient.split("#")[1].split()[0], 16) == owner_id
+        check(marked, f"{title}: transient for its owner (no taskbar button of its own)", transient.strip())
+    else:
+        check("window id #" not in transient, f"{title}: not transient (own taskbar button)",
+              transient.strip())
+
+
+def mouse_click(x, y, repeat=1):
+    # No --sync: it waits for a motion that never comes when the pointer is already there.
+    run("xdotool", "mousemove", str(x), str(y))
+    time.sleep(0.1)
+    if repeat == 1:
+        run("xdotool", "click", "1")
+    else:
+        run("xdotool", "click", "--repeat", str(repeat), "--delay", "80", "1")
+
+
+def key(*names):
+    run("xdotool", "key", "--delay", "60", *names)
+
+
+def type_into(box, text, tries=3):
+    """Clicks into the box, selects its text and types over it. xdotool types a
+    character outside the keyboard map by binding it to a spare key for a moment,
+    and now and then the program reads the map before that settles and loses the
+    character; so a box that does not read back what was typed is typed again."""
+    for _ in range(tries):
+        click(box)
+        key("ctrl+a")
+        run("xdotool", "type", "--delay", "100", text)
+        if wait_for(lambda: text_of(box) == text, 2):
+            return True
+        print(f"      typed {text!r}, the box reads {text_of(box)!r}; typing again", flush=True)
+    return False
+
+
+def grab(rect, fmt="ppm"):
+    x, y, w, h = rect
+    # No date chunks, so that a picture taken again differs only where the screen does.
+    out = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage",
+                          "-define", "png:exclude-chunks=date,time", f"{fmt}:-"],
+                         capture_output=True, timeout=20)
+    return out.stdout
+
+
+def colours(ppm):
+    """Distinct colours of a binary PPM image."""
+    parts = ppm.split(maxsplit=4)
+    if len(parts) < 5 or parts[0] != b"P6":
+        return set()
+    data = parts[4]
+    return {data[i:i + 3] for i in range(0, len(data) - 2, 3)}
+
+
+def save_shot(rect, name):
+    if not SHOTS:
+        return
+    png = grab(rect, "png")
+    with open(os.path.join(SHOTS, name), "wb") as f:
+        f.write(png)
+    print(f"      screenshot {name} saved", flush=True)
+
+
+# ---- accessibility bus --------------------------------------------------------
+
+def app_of(pid):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        try:
+            if app is not None and app.get_process_id() == pid:
+                return app
+        except Exception:
+            pass
+    return None
+
+
+def frame(app, title, seconds=10):
+    def probe():
+        try:
+            for i in range(app.childCount):
+                child = app.getChildAtIndex(i)
+                if child is not None and child.name == title and showing(child):
+                    return child
+        except Exception:
+            return None
+        return None
+    return wait_for(probe, seconds)
+
+
+def states(obj):
+    try:
+        return obj.getState().getStates()
+    except Exception:
+        return []
+
+
+def showing(obj):
+    return pyatspi.STATE_SHOWING in states(obj)
+
+
+def role(obj):
+    try:
+        return obj.getRoleName()
+    except Exception:
+        return "?"
+
+
+def children(obj):
+    try:
+        return [obj.getChildAtIndex(i) for i in range(obj.childCount)]
+    except Exception:
+        return []
+
+
+def descendants(obj, into_items=True):
+    for child in children(obj):
+        if child is None:
+            continue
+        yield child
+        if into_items or role(child) not in ("combo box", "list", "list box", "table", "tree"):
+            yield from descendants(child, into_items)
+
+
+def find(root, seconds=5, **want):
+    def probe():
+        for obj in descendants(root):
+            if all(getattr(Match, k)(obj, v) for k, v in want.items()):
+                return obj
+        return None
+    return wait_for(probe, seconds)
+
+
+class Match:
+    @staticmethod
+    def role(obj, value):
+        return role(obj) == value
+
+    @staticmethod
+    def name(obj, value):
+        return obj.name == value
+
+    @staticmethod
+    def name_starts(obj, value):
+        return (obj.name or "").startswith(value)
+
+    @staticmethod
+    def showing(obj, value):
+        return showing(obj) == value
+
+
+def extents(obj):
+    e = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return (e.x, e.y, e.width, e.height)
+
+
+def click(obj, repeat=1):
+    x, y, w, h = extents(obj)
+    mouse_click(x + w // 2, y + h // 2, repeat)
+
+
+def text_of(obj):
+    try:
+        t = obj.queryText()
+        return t.getText(0, t.characterCount)
+    except Exception:
+        return obj.name or ""
+
+
+def controls(window):
+    """The window's controls as the bus lists them, not looking into the items of lists and combo boxes."""
+    return list(descendants(window, into_items=False))
+
+
+def labelled_name(obj):
+    """The name a screen reader speaks: the accessible name, else the label that labels it."""
+    if obj.name:
+        return obj.name
+    try:
+        for relation in obj.getRelationSet():
+            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+                return relation.getTarget(0).name
+    except Exception:
+        pass
+    return ""
+
+
+def check_tree(window, title, allowed_hidden):
+    """Roles and names a screen reader reads; no permanently hidden control listed."""
+    objs = controls(window)
+    radios = [o for o in objs if o.name in ("完本", "连载中")]
+    check(len(radios) == 2 and all(role(o) == "radio button" for o in radios),
+          f"{title}: 完本 and 连载中 read as radio buttons",
+          ", ".join(f"{o.name}={role(o)}" for o in radios))
+    for o in objs:
+        if role(o) in ("text", "combo box", "entry", "password text") and showing(o):
+            check(labelled_name(o) != "", f"{title}: the {role(o)} at {extents(o)[:2]} has a name")
+    hidden = [f"{role(o)} {o.name!r}" for o in objs
+              if not showing(o) and (role(o), o.name) not in allowed_hidden]
+    check(not hidden, f"{title}: no hidden control in the accessibility tree", "; ".join(hidden))
+    urls = [o.name for o in descendants(window) if (o.name or "").startswith("http")]
+    check(not urls, f"{title}: no address list in the accessibility tree", "; ".join(urls[:3]))
+
+
+# ---- the program, the site, the opener ----------------------------------------
+
+def ports_free():
+    busy = []
+    for port in SITE_PORTS:
+        with socket.socket() as s:
+            s.settimeout(0.3)
+            if s.connect_ex(("127.0.0.1", port)) == 0:
+                busy.append(port)
+    return busy
+
+
+class Site:
+    def __init__(self, *args):
+        self.log = open(os.path.join(WORK, "demo-site.log"), "a")
+        self.proc = subprocess.Popen([os.path.join(BUILD, "tools/demo-site/lirvo-demo-site"), *args],
+                                     stdout=subprocess.PIPE, stderr=self.log, text=True)
+        lines = []
+        deadline = time.monotonic() + 10
+        while len(lines) < 5 and time.monotonic() < deadline:
+            line = self.proc.stdout.readline()
+            if not line:
+                break
+            lines.append(line)
+        if len(lines) != 5:
+            self.stop()
+        require(len(lines) == 5, "demo site listens on its five hosts", "".join(lines))
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(timeout=10)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+OPENED = os.path.join(WORK, "opened.txt")
+
+
+def make_opener():
+    """A stand-in for the desktop's opener, first on PATH: records what it was asked to open."""
+    stub = os.path.join(WORK, "bin")
+    os.makedirs(stub, exist_ok=True)
+    with open(os.path.join(stub, "xdg-open"), "w") as f:
+        f.write(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{OPENED}"\n')
+    os.chmod(os.path.join(stub, "xdg-open"), 0o755)
+    return stub
+
+
+def opened():
+    try:
+        with open(OPENED, encoding="utf-8") as f:
+            return [line.rstrip("\n") for line in f]
+    except FileNotFoundError:
+        return []
+
+
+def as_path(target):
+    return urllib.parse.unquote(urllib.parse.urlparse(target).path) if target.startswith("file:") else target
+
+
+class Program:
+    def __init__(self, folder):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        exe = os.path.join(folder, "lirvo")
+        subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"), exe], check=True)
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"])
+        env.pop("QT_ACCESSIBILITY", None)
+        self.log = open(os.path.join(WORK, "lirvo.log"), "a")
+        self.proc = subprocess.Popen([exe], cwd=folder, env=env, stdout=self.log, stderr=self.log)
+        self.app = wait_for(lambda: app_of(self.proc.pid), 15, 0.2)
+        if self.app is None:
+            self.kill()
+        require(self.app is not None, "the program appears on the accessibility bus")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
+
+    def exit_code(self, seconds):
+        try:
+            return self.proc.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def wait_frame_gone(program, title, seconds=10):
+    return wait_for(lambda: frame(program.app, title, 0) is None, seconds)
+
+
+# ---- the runs -----------------------------------------------------------------
+
+def update_offer_run():
+    """A newer version on the server: the update window comes up above the main window."""
+    with Site("--version", "1190"), Program(os.path.join(WORK, "offer")) as program:
+        update = frame(program.app, UPDATE_TITLE, 15)
+        require(update is not None, "update window shown when a newer version is offered")
+        main_id = find_window(MAIN_TITLE)
+        update_id = find_window(UPDATE_TITLE)
+        require(main_id and update_id, "main and update windows are mapped")
+        time.sleep(0.5)  # let the window manager settle the frames
+        check_title_bar(UPDATE_TITLE, update_id)
+        above = xprop_value(update_id, "_NET_WM_STATE") or ""
+        check("_NET_WM_STATE_ABOVE" in above, f"{UPDATE_TITLE}: stays on top", above.strip())
+        leave = find(update, role="push button", name="退出")
+        require(leave is not None, "update window has its 退出 button")
+        click(leave)
+        check(wait_frame_gone(program, UPDATE_TITLE), "退出 closes the update window")
+        main = frame(program.app, MAIN_TITLE)
+        require(main is not None, "main window remains")
+        # Esc in the main window asks it to close, as its close button does.
+        label = find(main, role="label", name="页")
+        click(label)
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the main window ends the program with 0", f"exit {code}")
+
+
+def answer_summary(program):
+    """Answers OK to the question that ends a run. Meanwhile the hidden
+    collection page window (it has no title) must not be listed."""
+    seen = set()
+
+    def question():
+        listed = children(program.app)
+        seen.update(c.name for c in listed if c is not None)
+        for c in listed:
+            ok = find(c, 0, role="push button", name="确定") if showing(c) else None
+            if ok is not None and c.name not in (MAIN_TITLE, PROGRESS_TITLE):
+                return ok
+        return None
+    ok = wait_for(question, 60, 0.2)
+    require(ok is not None, "the run ends with the summary question")
+    check("" not in seen, "the collection page window is not in the accessibility tree", repr(seen))
+    time.sleep(0.3)
+    click(ok)
+
+
+def collection_run():
+    folder = os.path.join(WORK, "program")
+    with Site(), Program(folder) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        main_id = find_window(MAIN_TITLE)
+        require(main_id is not None, "main window mapped")
+        time.sleep(0.5)
+        check_title_bar(MAIN_TITLE, main_id)
+        check_tree(main, MAIN_TITLE,
+                   allowed_hidden={("combo box", "玄幻奇幻"), ("check box", "若重复覆盖文件")})
+
+        edits = [o for o in controls(main) if role(o) == "text" and showing(o)]
+        require(len(edits) == 2, "main window shows two edit boxes", str(len(edits)))
+        pages, delay = sorted(edits, key=lambda o: extents(o)[1])
+        check(labelled_name(pages) == "页", "the page count box is named 页", labelled_name(pages))
+        check(labelled_name(delay) == "电脑响应时间：（毫秒）",
+              "the delay box is named 电脑响应时间：（毫秒）", labelled_name(delay))
+
+        # Desktop radio buttons move with the arrow keys within their group.
+        radio = {o.name: o for o in controls(main) if o.name in ("完本", "连载中")}
+        if len(radio) == 2:
+            click(radio["完本"])
+            key("Down")
+            checked = wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["连载中"]), 2)
+            check(bool(checked), "Down moves the choice from 完本 to 连载中")
+            shown = wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True), 2)
+            check(shown is not None, "choosing 连载中 with the arrow key shows 若重复覆盖文件")
+            key("Up")
+            check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(radio["完本"]), 2)),
+                  "Up moves the choice back to 完本")
+            gone = wait_for(lambda: find(main, 0, name="若重复覆盖文件", showing=True) is None, 2)
+            check(bool(gone),
+                  "choosing 完本 with the arrow key hides 若重复覆盖文件")
+            click(radio["完本"])  # whatever the keys did, the run collects completed novels
+            check(pyatspi.STATE_CHECKED in states(radio["完本"]), "a click chooses 完本")
+
+        check(type_into(pages, "2"), "typing 2 into the page count box", text_of(pages))
+
+        collect = find(main, role="push button", name="采集")
+        require(collect is not None, "main window has its 采集 button")
+        click(collect)
+
+        progress_id = find_window(PROGRESS_TITLE, 10)
+        if check(progress_id is not None, "采集 brings up the progress window"):
+            time.sleep(0.3)
+            if progress_id in client_windows():
+                check_title_bar(PROGRESS_TITLE, progress_id, owner=main_id)
+
+        answer_summary(program)
+
+        browse = frame(program.app, BROWSE_TITLE, 15)
+        require(browse is not None, "OK opens the browse window")
+        browse_id = find_window(BROWSE_TITLE)
+        require(browse_id is not None, "browse window mapped")
+        time.sleep(0.5)
+        check_title_bar(BROWSE_TITLE, browse_id)
+        check_tree(browse, BROWSE_TITLE, allowed_hidden={("combo box", "玄幻奇幻")})
+        browse_window(program, browse, browse_id)
+
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
+def ongoing_run():
+    """An ongoing run: the hand-off leaves the focus in the file box, which selects nothing."""
+    with Site(), Program(os.path.join(WORK, "ongoing")) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        ongoing = find(main, 2, name="连载中")
+        require(ongoing is not None, "main window has its 连载中 choice")
+        click(ongoing)
+        check(bool(wait_for(lambda: pyatspi.STATE_CHECKED in states(ongoing), 2)),
+              "a click chooses 连载中")
+        click(find(main, 2, role="push button", name="采集"))
+        answer_summary(program)
+        browse = frame(program.app, BROWSE_TITLE, 15)
+        require(browse is not None, "OK opens the browse window on the ongoing side")
+        time.sleep(0.5)
+        check(details_text(browse) == "", "after an ongoing run the details stay empty",
+              details_text(browse)[:80])
+        box = find(browse, 2, role="list", showing=True)
+        items = [c for c in children(box) if (c.name or "").endswith(".rar")] if box is not None else []
+        on_disk = os.listdir(os.path.join(program.folder, "小说", "连载中", "玄幻奇幻"))
+        require(items and sorted(c.name for c in items) == sorted(on_disk),
+                "the file box lists the ongoing category's archives", f"{len(items)} listed")
+        title = items[0].name[:-4]
+        click(items[0])
+        want = details_of(program.folder, title, "连载中", "玄幻奇幻")
+        check(bool(wait_for(lambda: details_text(browse) == want, 3)),
+              "a mouse click shows an ongoing novel's details", details_text(browse)[:80])
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
+def details_text(browse):
+    """The details label's text, line ends as a screen reader gets them."""
+    for o in controls(browse):
+        t = text_of(o)
+        if role(o) == "label" and " 简介：" in t:
+            return t.replace("\r\n", "\n")
+    return ""
+
+
+def details_of(folder, title, side="完本", category="玄幻小说"):
+    """The details text the program should show: title line and the stored introduction."""
+    return f"{title} 简介：\n  " + read_intro(folder, title, side, category).replace("\r\n", "\n")
+
+
+def read_intro(folder, title, side, category):
+    path = os.path.join(folder, "小说", "ini", side, category, title + "简介.ini")
+    with open(path, "rb") as f:
+        data = f.read()
+    for stop in (b"\0", b"\x1a"):
+        data = data.split(stop, 1)[0]
+    return data.decode("gbk")
+
+
+def browse_window(program, browse, browse_id):
+    folder = program.folder
+    objs = controls(browse)
+    search = [o for o in objs if role(o) == "text" and showing(o)]
+    check(len(search) == 1 and labelled_name(search[0]).startswith("搜索文件"),
+          "the search box is named by its button 搜索文件", "; ".join(labelled_name(o) for o in search))
+    files = find(browse, role="list", showing=True)
+    require(files is not None, "browse window shows its file box")
+    items = [c for c in children(files) if (c.name or "").endswith(".rar")]
+    require(len(items) >= 3, "the file box lists the collected archives", str(len(items)))
+    names = [c.name for c in items]
+    on_disk = os.listdir(os.path.join(folder, "小说", "完本", "玄幻小说"))
+    check(sorted(names) == sorted(on_disk) and len(names) > 20,
+          "the file box lists the archives of two listing pages",
+          f"{len(names)} listed, {len(on_disk)} on disk")
+
+    def item(name):
+        """The entry as the bus lists it now: a new listing replaces the objects."""
+        box = find(browse, 2, role="list", showing=True)
+        for c in children(box) if box is not None else []:
+            if c.name == name:
+                return c
+        raise Abort(f"the file box lists {name}")
+    x, y, _, _ = client_geometry(browse_id)
+    picture = (x + 224 + 16, y + 28, 120, 160)  # the cover, centred in the picture box
+    blank = colours(grab(picture))
+
+    def expected(title):
+        return details_of(folder, title)
+
+    check(details_text(browse) == "", "the details stay empty until a novel is selected",
+          details_text(browse)[:80])
+    # Choosing 完本 again lists the folder anew and hands the focus to the file
+    # box; neither is a selection.
+    completed = find(browse, 0, role="radio button", name="完本") or find(browse, 0, name="完本")
+    if completed is not None:
+        click(completed)
+        time.sleep(0.5)
+        check(details_text(browse) == "", "choosing 完本 again (focus to the file box) shows no details",
+              details_text(browse)[:80])
+
+    # A mouse click on the second entry.
+    title = names[1][:-4]
+    click(item(names[1]))
+    shown = wait_for(lambda: details_text(browse) == expected(title) and details_text(browse), 3)
+    check(bool(shown), "a mouse click shows the novel's title line and introduction",
+          details_text(browse)[:80])
+    check(NO_INTRO not in details_text(browse), "the introduction is there, not the no-introduction notice")
+    time.sleep(0.3)
+    cover = colours(grab(picture))
+    check(len(cover) > 20 and cover != blank, "the cover is drawn in the picture box",
+          f"{len(cover)} colours")
+    save_shot(outer_rect(browse_id), "browse-window-openbox.png")
+
+    # The arrow key moves to the next entry.
+    key("Down")
+    title2 = names[2][:-4]
+    check(bool(wait_for(lambda: details_text(browse) == expected(title2), 3)),
+          "Down shows the next novel's details", details_text(browse)[:80])
+    time.sleep(0.3)
+    cover2 = colours(grab(picture))
+    check(len(cover2) > 20 and cover2 != cover, "the next novel's cover replaces the first",
+          f"{len(cover2)} colours")
+
+    # Double-click: the desktop opener gets the archive.
+    before = len(opened())
+    click(item(names[2]), repeat=2)
+    got = wait_for(lambda: opened()[before:], 5)
+    archive = os.path.join(folder, "小说", "完本", "玄幻小说", names[2])
+    check(bool(got) and as_path(got[0]) == archive, "double-click opens the archive with the desktop opener",
+          repr(got))
+
+    # Search a title: found, and OK opens its archive.
+    find_title = names[0][:-4]
+    if search:
+        check(type_into(search[0], find_title), "the title typed into the search box", text_of(search[0]))
+    button = find(browse, role="push button", name_starts="搜索文件")
+    require(button is not None, "browse window has its 搜索文件 button")
+    before = len(opened())
+    click(button)
+
+    def found():
+        for c in children(program.app):
+            if c.name != BROWSE_TITLE and showing(c) and find(c, 0, role="label", name=FOUND):
+                return c
+        return None
+    box = wait_for(found, 5)
+    ok = find(box, 1, role="push button", name="确定") if box is not None else None
+    if check(ok is not None, "the search finds the title (寻找成功，是否打开？)"):
+        if SHOTS:
+            time.sleep(0.3)  # the box is painted
+            message = find_window(box.name, 2)
+            rects = [outer_rect(browse_id)] + ([outer_rect(message)] if message else [])
+            left, top = min(r[0] for r in rects), min(r[1] for r in rects)
+            right, bottom = max(r[0] + r[2] for r in rects), max(r[1] + r[3] for r in rects)
+            save_shot((left, top, right - left, bottom - top), "browse-window-search-openbox.png")
+        click(ok)
+        got = wait_for(lambda: opened()[before:], 5)
+        archive = os.path.join(folder, "小说", "完本", "玄幻小说", names[0])
+        check(bool(got) and as_path(got[0]).replace("\\", "/") == archive,
+              "OK opens the found archive with the desktop opener", repr(got))
+    else:
+        key("Escape")  # whatever message came, answer it
+    # Back in the browse window for the Esc that ends the program.
+    click(item(names[0]))
+
+
+def main():
+    busy = ports_free()
+    if busy:
+        print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
+        return 1
+    for step in (update_offer_run, collection_run, ongoing_run):
+        try:
+            step()
+        except Abort as e:
+            print(f"      {step.__name__} stopped: {e}", flush=True)
+        except Exception:
+            traceback.print_exc()
+            check(False, f"{step.__name__} ran to its end")
+    print(f"desktop check: {len(failures)} failed, {time.monotonic() - STARTED:.1f} s", flush=True)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
