@@ -573,17 +573,23 @@ def answer_summary(program):
     click(ok)
 
 
+def shown_window(program, title, what, allowed_hidden):
+    """The window on the accessibility bus and on the screen, its title bar and tree checked."""
+    window = frame(program.app, title, 15)
+    require(window is not None, what)
+    window_id = find_window(title)
+    require(window_id is not None, f"{title} mapped")
+    time.sleep(0.5)
+    check_title_bar(title, window_id)
+    check_tree(window, title, allowed_hidden=allowed_hidden)
+    return window, window_id
+
+
 def collection_run():
     folder = os.path.join(WORK, "program")
     with Site(), Program(folder) as program:
-        main = frame(program.app, MAIN_TITLE, 15)
-        require(main is not None, "main window shown")
-        main_id = find_window(MAIN_TITLE)
-        require(main_id is not None, "main window mapped")
-        time.sleep(0.5)
-        check_title_bar(MAIN_TITLE, main_id)
-        check_tree(main, MAIN_TITLE,
-                   allowed_hidden={("combo box", "玄幻奇幻"), ("check box", "若重复覆盖文件")})
+        main, main_id = shown_window(program, MAIN_TITLE, "main window shown",
+                                     {("combo box", "玄幻奇幻"), ("check box", "若重复覆盖文件")})
 
         edits = [o for o in controls(main) if role(o) == "text" and showing(o)]
         require(len(edits) == 2, "main window shows two edit boxes", str(len(edits)))
@@ -624,13 +630,8 @@ def collection_run():
 
         answer_summary(program)
 
-        browse = frame(program.app, BROWSE_TITLE, 15)
-        require(browse is not None, "OK opens the browse window")
-        browse_id = find_window(BROWSE_TITLE)
-        require(browse_id is not None, "browse window mapped")
-        time.sleep(0.5)
-        check_title_bar(BROWSE_TITLE, browse_id)
-        check_tree(browse, BROWSE_TITLE, allowed_hidden={("combo box", "玄幻奇幻")})
+        browse, browse_id = shown_window(program, BROWSE_TITLE, "OK opens the browse window",
+                                         {("combo box", "玄幻奇幻")})
         browse_window(program, browse, browse_id)
 
         key("Escape")
