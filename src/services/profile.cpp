@@ -96,7 +96,7 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
 // way the file holds exactly the document's bytes.
 bool WriteOut(const std::string& target, const IniDocument& document) {
   const std::optional<std::string_view> tail = document.AppendedSinceSaved();
-  if (tail && AppendWithinPage(target, document.Bytes().size() - tail->size(), *tail)) return true;
+  if (tail && AppendWhole(target, document.Bytes().size() - tail->size(), *tail)) return true;
   return ReplaceFileContent(target, document.Bytes());
 }
 

@@ -35,11 +35,12 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target);
 // permissions. On failure the old file is untouched and no temporary is left.
 bool ReplaceFileContent(const std::string& target, std::string_view bytes);
 
-// Adds `tail` at the end of `target` when the file still holds `size` bytes
-// and the tail ends on the page it starts on. The kernel copies a write page
-// by page and a kill stops it only between pages, so such a write lands whole
-// or not at all. False when the file has another size, the tail would cross
-// a page or the write fails: the caller then replaces the whole file.
-bool AppendWithinPage(const std::string& target, std::size_t size, std::string_view tail);
+// Adds `tail` at the end of `target` when the file still holds `size` bytes.
+// A kill of the program never leaves part of the tail: the kernel copies a
+// write page by page and a kill stops it only between pages, so a tail that
+// ends on the page it starts on is written at once, and a longer one by a
+// child process the program's kill does not reach. False when the file has
+// another size or the write fails: the caller then replaces the whole file.
+bool AppendWhole(const std::string& target, std::size_t size, std::string_view tail);
 
 }  // namespace lirvo
