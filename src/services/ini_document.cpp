@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "services/gbk.h"
 #include "services/native_path.h"
 
 namespace lirvo {
@@ -38,7 +39,15 @@ Kind Classify(std::string_view text, std::string_view& name, std::string_view& v
   return Kind::kKey;
 }
 
+// GbkCharLength within the text. Names in an index are ASCII and two-byte
+// characters; those two are told here, without a call for every character.
 std::size_t CharLength(std::string_view text, std::size_t pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte < 0x80) return 1;
+  if (IsGbkLeadByte(byte) && pos + 1 < text.size()) {
+    const auto second = static_cast<unsigned char>(text[pos + 1]);
+    if (second >= 0x40 && second != 0x7F && second != 0xFF) return 2;
+  }
   return std::min(GbkCharLength(text, pos), text.size() - pos);
 }
 
