@@ -23,6 +23,43 @@ bool IsDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// Writes `data` at `at` from a child that shares this process's memory but not
+// its signals. A kill stops a write between two pages; the program's kill does
+// not reach the child, which ends the write before it exits, and the program
+// goes on only after that. True when all of `data` was written.
+bool WriteFromChild(int fd, std::string_view data, off_t at) {
+  // With every signal blocked, none of the program's handlers can run in the
+  // child on the program's memory.
+  sigset_t all;
+  sigset_t old;
+  ::sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &old);
+  const pid_t child = ::vfork();
+  if (child == 0) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n =
+          ::pwrite(fd, data.data() + done, data.size() - done, at + static_cast<off_t>(done));
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::_exit(done == data.size() ? 0 : 1);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  if (child < 0) return false;
+  int status = 0;
+  pid_t waited = -1;
+  do {
+    waited = ::waitpid(child, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  if (waited == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // Someone else collected the child (a handler waiting for any child); the
+  // write is over all the same, and the file's size tells how it went.
+  struct stat st;
+  return ::fstat(fd, &st) == 0 &&
+         static_cast<std::size_t>(st.st_size) == static_cast<std::size_t>(at) + data.size();
+}
+
 }  // namespace
 
 std::string NewTemporaryName() {
@@ -97,47 +134,6 @@ bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
   if (!ok) ::unlink(temp.c_str());
   return ok;
 }
-
-namespace {
-
-// Writes `data` at `at` from a child that shares this process's memory but not
-// its signals. A kill stops a write between two pages; the program's kill does
-// not reach the child, which ends the write before it exits, and the program
-// goes on only after that. True when all of `data` was written.
-bool WriteFromChild(int fd, std::string_view data, off_t at) {
-  // With every signal blocked, none of the program's handlers can run in the
-  // child on the program's memory.
-  sigset_t all;
-  sigset_t old;
-  ::sigfillset(&all);
-  ::pthread_sigmask(SIG_SETMASK, &all, &old);
-  const pid_t child = ::vfork();
-  if (child == 0) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n =
-          ::pwrite(fd, data.data() + done, data.size() - done, at + static_cast<off_t>(done));
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    ::_exit(done == data.size() ? 0 : 1);
-  }
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  if (child < 0) return false;
-  int status = 0;
-  pid_t waited = -1;
-  do {
-    waited = ::waitpid(child, &status, 0);
-  } while (waited < 0 && errno == EINTR);
-  if (waited == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  // Someone else collected the child (a handler waiting for any child); the
-  // write is over all the same, and the file's size tells how it went.
-  struct stat st;
-  return ::fstat(fd, &st) == 0 &&
-         static_cast<std::size_t>(st.st_size) == static_cast<std::size_t>(at) + data.size();
-}
-
-}  // namespace
 
 bool AppendWhole(const std::string& target, std::size_t size, std::string_view tail) {
   static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
