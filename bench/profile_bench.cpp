@@ -1,7 +1,8 @@
 // The novel index at scale: one section "小说" with a key per title whose value
-// is the archive's path, as a collection run writes it. Times a write of one
-// title (the whole file is written again and put in place by a rename) and a
-// lookup of one title, with 1 000, 10 000 and 100 000 titles in the index.
+// is the archive's path, as a collection run writes it. Times writes of one
+// title (a changed value: the whole file is written anew and put in place by a
+// rename; a new title: its line is appended) and lookups of one title, with
+// 1 000, 10 000 and 100 000 titles in the index.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
