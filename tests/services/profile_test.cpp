@@ -489,10 +489,15 @@ TEST_F(ProfileTest, KilledWriterLeavesWholeLines) {
         if (!WriteProfile(Ini(), "a", "k" + std::to_string(i), value)) ::_exit(1);
       }
     }
-    while (fs::file_size(Native()) <= 5) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    // The kill comes once the writer has begun; a writer that ends by itself
+    // had a write fail.
+    int status = 0;
+    while (fs::file_size(Native()) <= 5) {
+      ASSERT_EQ(::waitpid(writer, &status, WNOHANG), 0) << "the writer ended: " << status;
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(writer, SIGKILL);
-    int status = 0;
     ASSERT_EQ(::waitpid(writer, &status, 0), writer);
     EXPECT_TRUE(WIFSIGNALED(status));
     while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
