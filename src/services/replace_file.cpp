@@ -154,9 +154,10 @@ bool AppendWhole(const std::string& target, std::size_t size, std::string_view t
     } else {
       ok = WriteFromChild(fd, tail, at);
     }
-    // A short write (a full disk) is taken back; should that fail too, the
-    // replacement the caller makes next puts the whole file right.
-    if (!ok) (void)::ftruncate(fd, at);
+    // A short write (a full disk) is taken back.
+    if (!ok && ::ftruncate(fd, at) != 0) {
+      // The replacement the caller makes next puts the whole file right.
+    }
   }
   if (::close(fd) != 0) ok = false;
   return ok;
