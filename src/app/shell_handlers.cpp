@@ -2,13 +2,12 @@
 
 #include "app/state.h"
 #include "services/files.h"
-#include "services/gbk.h"
+#include "services/library_layout.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
 namespace lirvo::app {
 
-using namespace lirvo::literals;
 
 void MainCreated() {
   State().responseDelay = 1;
@@ -16,7 +15,7 @@ void MainCreated() {
 }
 
 void MainDestroyed() {
-  DeleteFolder(ProgramFolder() + "\\缓存"_gbk);
+  DeleteFolder(layout::CacheFolder());
   ui::ReleaseRuntimeObjects();
 }
 

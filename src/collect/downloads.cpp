@@ -7,6 +7,7 @@
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
+#include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
 
@@ -51,8 +52,7 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   // library folders: the entry is passed over as if the site never sent it.
   if (!title.empty() && !IsPlainFileName(title)) return;
 
-  const Text folder = ProgramFolder();
-  const Text archive = folder + "\\小说\\"_gbk + state.categoryPath + "\\" + title + ".rar";
+  const Text archive = layout::ArchivePath(state.categoryPath, title);
   bool existed = false;
   if (ui::Checked(mw::单选框1) && ExactFileSize(archive) > kCompletedArchiveBytes) {
     existed = true;
@@ -76,9 +76,8 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   state.downloadPageUrl =
       Text("http://") + hosts::kText + "/txt/" + state.entrySerial + "txt.html#";
   if (!state.entrySerial.empty()) {
-    const Text page = folder + "\\缓存\\"_gbk + title + "下载页.html"_gbk;
-    WriteFile(page, HttpGet(state.downloadPageUrl));
-    const Text cover = folder + "\\小说\\jpg\\"_gbk + title + ".jpg";
+    WriteFile(layout::DownloadPagePath(title), HttpGet(state.downloadPageUrl));
+    const Text cover = layout::CoverPath(title);
     for (int attempt = 0; attempt < kCoverAttempts && ExactFileSize(cover) <= kCoverBytes;
          ++attempt) {
       DownloadOver(state.coverUrl, cover);

@@ -5,6 +5,7 @@
 #include "collect/listing.h"
 #include "collect/rules.h"
 #include "services/files.h"
+#include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
@@ -58,7 +59,7 @@ void ProcessEntry(const Text& entry, const Markers& markers) {
 
 void ParseListingPage(int page) {
   const Markers markers = ReadMarkers();
-  const Bytes cached = ReadFile(ListingCacheFile(SelectedCategory(), page));
+  const Bytes cached = ReadFile(layout::ListingCachePath(SelectedCategory(), page));
   WalkPage(cached, markers, CompletedType(), [&markers](const Text& entry) {
     ProcessEntry(entry, markers);
     if (CurrentTitle().empty()) return false;

@@ -5,6 +5,7 @@
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
+#include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
@@ -21,10 +22,6 @@ constexpr int kShortPageBytes = 3000;
 
 }  // namespace
 
-Text ListingCacheFile(const Text& category, int page) {
-  return ProgramFolder() + "\\缓存\\"_gbk + category + "\\" + ToText(page) + ".html";
-}
-
 void FetchListingPages() {
   app::CollectionState& state = app::State();
   state.pageCount = TruncateToInt(ToNumber(ui::EditText(mw::编辑框1)));
@@ -36,7 +33,7 @@ void FetchListingPages() {
     const int page = static_cast<int>(n);
     const Text url = prefix + ToText(page) + ".html";
     ui::SetComboText(urls, url);  // the URL list's edit field shows the page being fetched
-    const Text file = ListingCacheFile(category, page);
+    const Text file = layout::ListingCachePath(category, page);
     WriteFile(file, HttpGet(url));
     if (FileSize(file) < kShortPageBytes) break;
     ui::Delay(state.responseDelay);

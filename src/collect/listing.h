@@ -4,9 +4,6 @@
 
 namespace lirvo::collect {
 
-// Cache file of listing page n of a category: PF\缓存\<category>\<n>.html.
-Text ListingCacheFile(const Text& category, int page);
-
 // Sets the page count from 编辑框1, fetches pages 1.. into the cache until one
 // comes back shorter than 3000 bytes, then opens the collection page window.
 void FetchListingPages();

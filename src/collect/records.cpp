@@ -7,6 +7,7 @@
 #include "collect/rules.h"
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "services/profile.h"
 #include "ui/ids.h"
 #include "ui/props.h"
@@ -54,13 +55,12 @@ void RecordStep(bool existed) {
   app::CollectionState& state = app::State();
   const Text label = RunLabel(CompletedType(), SelectedCategory());
   const Text& title = CurrentTitle();
-  const Text folder = ProgramFolder();
-  const Text records = folder + "\\小说\\ini\\"_gbk + state.categoryPath + "\\";
   // Whole or not at all: a run killed here must not leave half an introduction.
-  WriteFileWhole(records + title + "简介.ini"_gbk, ToBytes(state.entryIntroduction));
-  WriteProfile(records + title + ".ini", title, "作者"_gbk, state.entryAuthor);
-  WriteProfile(folder + "\\小说\\ini\\小说.ini"_gbk, "小说"_gbk, title,
-               folder + "\\小说\\"_gbk + state.categoryPath + "\\" + title + ".rar");
+  WriteFileWhole(layout::IntroductionPath(state.categoryPath, title),
+                 ToBytes(state.entryIntroduction));
+  WriteProfile(layout::RecordPath(state.categoryPath, title), title, "作者"_gbk, state.entryAuthor);
+  WriteProfile(layout::NovelIndexPath(), "小说"_gbk, title,
+               layout::ArchivePath(state.categoryPath, title));
   if (!existed) ++state.newCount;
   ui::SetContent(ui::progress_win::编辑框1,
                  ProgressText(title, state.entryAuthor, KilobytesText(state.archiveSizeText),
@@ -71,20 +71,20 @@ void RecordStep(bool existed) {
 void Summary() {
   const app::CollectionState& state = app::State();
   if (ui::MessageBox(SummaryText(state.newCount, state.existingCount), kQuestionOkCancel) != 0) {
-    DeleteFolder(ProgramFolder() + "\\缓存"_gbk);
+    DeleteFolder(layout::CacheFolder());
     ui::EndProgram(0);
   }
   ui::OpenWindow(ui::Window::Browse);
   Text kind;
   if (CompletedType()) {
-    kind = "完本\\"_gbk + ui::ComboText(mw::完本类);
+    kind = layout::CategoryPath(true, ui::ComboText(mw::完本类));
     ui::SetComboIndex(bw::完本类, ui::ComboIndex(mw::完本类));
     ui::SetChecked(bw::单选框1, true);
     ui::SetChecked(bw::单选框2, false);
     ui::SetVisible(bw::连载类, false);
     ui::SetVisible(bw::完本类, true);
   } else {
-    kind = "连载中\\"_gbk + ui::ComboText(mw::连载类);
+    kind = layout::CategoryPath(false, ui::ComboText(mw::连载类));
     ui::SetComboIndex(bw::连载类, ui::ComboIndex(mw::连载类));
     ui::SetChecked(bw::单选框1, false);
     ui::SetChecked(bw::单选框2, true);
@@ -94,7 +94,7 @@ void Summary() {
   ui::CloseWindow(ui::Window::CollectPage);
   ui::CloseWindow(ui::Window::Progress);
   ui::CloseWindow(ui::Window::Main);
-  ui::SetFileBoxFolder(bw::文件框1, ProgramFolder() + "\\小说\\"_gbk + kind);
+  ui::SetFileBoxFolder(bw::文件框1, layout::ArchiveFolder(kind));
 }
 
 }  // namespace lirvo::collect

@@ -3,6 +3,7 @@
 #include "app/state.h"
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
@@ -20,17 +21,14 @@ Text CurrentCategory(bool completed) {
 // List the side's folder, hand the focus to the file box and let its refresh
 // run before the pool is rebuilt from whatever folder the box lists by then.
 void SwitchFolder(bool completed) {
-  ui::SetFileBoxFolder(bw::文件框1, CategoryFolder(completed, CurrentCategory(completed)));
+  ui::SetFileBoxFolder(bw::文件框1, layout::ArchiveFolder(layout::CategoryPath(
+                                        completed, CurrentCategory(completed))));
   ui::SetFocus(bw::文件框1);
   ui::Delay(app::State().responseDelay);
   RebuildTitlePool();
 }
 
 }  // namespace
-
-Text CategoryFolder(bool completed, const Text& category) {
-  return ProgramFolder() + (completed ? "\\小说\\完本\\"_gbk : "\\小说\\连载中\\"_gbk) + category;
-}
 
 Text ArchivePattern(const Text& folder) {
   if (RightText(folder, 1) == "\\") return folder + "*.rar";
@@ -56,7 +54,8 @@ void RebuildTitlePool() {
 }
 
 void BrowseCreated() {
-  ui::SetFileBoxFolder(bw::文件框1, CategoryFolder(true, CurrentCategory(true)));
+  ui::SetFileBoxFolder(bw::文件框1,
+                       layout::ArchiveFolder(layout::CategoryPath(true, CurrentCategory(true))));
   RebuildTitlePool();
 }
 

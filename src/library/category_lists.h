@@ -4,10 +4,6 @@
 
 namespace lirvo::library {
 
-// ProgramFolder + "\小说\完本\" (or "\小说\连载中\") + category. No separator
-// follows the category, so an empty category gives the side's parent folder.
-Text CategoryFolder(bool completed, const Text& category);
-
 // The pattern that finds the archives of a folder: folder + "*.rar" when the
 // folder already ends in "\", else folder + "\*.rar".
 Text ArchivePattern(const Text& folder);

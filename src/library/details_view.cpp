@@ -3,6 +3,7 @@
 #include "library/category_lists.h"
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
@@ -26,15 +27,6 @@ Text ReadIntroduction(const Text& path) {
 
 }  // namespace
 
-Text IntroductionPath(bool completed, const Text& category, const Text& title) {
-  return ProgramFolder() + (completed ? "\\小说\\ini\\完本\\"_gbk : "\\小说\\ini\\连载中\\"_gbk) +
-         category + "\\" + title + "简介.ini"_gbk;
-}
-
-Text CoverPath(const Text& title) {
-  return ProgramFolder() + "\\小说\\jpg\\"_gbk + title + ".jpg";
-}
-
 Text DetailsHead(const Text& title) {
   return title + " 简介：\r\n  "_gbk;
 }
@@ -50,11 +42,12 @@ void BrowseFileSelected() {
   const Text title = TitleOfName(ui::FileBoxSelected(bw::文件框1));
 
   const Text head = DetailsHead(title);
-  ui::SetCaption(bw::标签1, head + ReadIntroduction(IntroductionPath(completed, category, title)));
+  ui::SetCaption(bw::标签1, head + ReadIntroduction(layout::IntroductionPath(
+                                       layout::CategoryPath(completed, category), title)));
   if (ui::Caption(bw::标签1) == head) ui::SetCaption(bw::标签1, head + NoIntroductionNotice());
 
   // A missing cover reads as the empty byte set, which empties the picture box.
-  ui::SetPicture(bw::图片框1, ReadFile(CoverPath(title)));
+  ui::SetPicture(bw::图片框1, ReadFile(layout::CoverPath(title)));
 }
 
 void BrowseFileDoubleClicked() {

@@ -2,6 +2,7 @@
 
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "services/profile.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
@@ -29,10 +30,6 @@ Text SearchKey(const Text& boxText) {
   return DropSuffix(DropSuffix(boxText, ".rar"), "rar");
 }
 
-Text NovelIndexPath() {
-  return ProgramFolder() + "\\小说\\ini\\小说.ini"_gbk;
-}
-
 Text SearchFailureText() {
   return "寻找失败，原因如下：\r\n  ①：本文件不存在\r\n  ②：本文件存在但是本程序更新后没有采集过本类小说，采集时不论是否成功、失败！！"_gbk;
 }
@@ -57,7 +54,7 @@ void BrowseSearchLostFocus() {
 
 void BrowseSearchClicked() {
   const Text key = SearchKey(ui::EditText(bw::编辑框1));
-  const Text archive = ReadProfile(NovelIndexPath(), "小说"_gbk, key);
+  const Text archive = ReadProfile(layout::NovelIndexPath(), "小说"_gbk, key);
   if (archive.empty()) {
     ui::MessageBox(SearchFailureText(), kInformation);
     return;

@@ -7,8 +7,6 @@ namespace lirvo::library {
 // The search key of a box text: a trailing ".rar" is dropped, then a trailing
 // "rar" (exact bytes, so upper-case endings stay).
 Text SearchKey(const Text& boxText);
-// ProgramFolder + "\小说\ini\小说.ini".
-Text NovelIndexPath();
 Text SearchFailureText();
 
 // Handlers.

@@ -3,11 +3,13 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
 
+#include "services/files.h"
 #include "services/http_proxy.h"
 #include "services/http_url.h"
 
@@ -50,6 +52,28 @@ long long ParseCount(std::string_view value) {
     n = n * 10 + (c - '0');
   }
   return n;
+}
+
+HttpFailure FailureOf(CURLcode code) {
+  switch (code) {
+    case CURLE_OK:
+      return HttpFailure::kNone;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return HttpFailure::kBadUrl;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return HttpFailure::kHostNotFound;
+    case CURLE_COULDNT_CONNECT:
+      return HttpFailure::kRefused;
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_ABORTED_BY_CALLBACK:
+      return HttpFailure::kTimedOut;
+    case CURLE_FILESIZE_EXCEEDED:
+      return HttpFailure::kTooLarge;
+    default:
+      return HttpFailure::kBroken;
+  }
 }
 
 // One request of a fetch: what the callbacks collect while curl runs.
@@ -149,24 +173,28 @@ class HttpClient {
   HttpResult Fetch(const Text& url) {
     std::lock_guard lock(m_mutex);
     HttpResult result;
+    result.failure = HttpFailure::kBadUrl;
     if (url.empty()) return result;
     std::optional<HttpUrl> current = ParseHttpUrl(url);
+    result.failure = HttpFailure::kBadUrl;
     if (!current || !Open()) return result;
 
     for (int hop = 0;; ++hop) {
       Transfer t;
       const CURLcode code = Perform(*current, t);
       curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &result.status);
-      if (t.abort == Transfer::Abort::kTooLarge) return HttpResult{Bytes(), result.status, false};
+      if (t.abort == Transfer::Abort::kTooLarge)
+        return HttpResult{Bytes(), result.status, false, HttpFailure::kTooLarge};
 
       if (t.headersDone && t.IsRedirect()) {
         current = ResolveHttpReference(*current, t.location);
         if (!current || hop >= m_limits.maxRedirects)
-          return HttpResult{Bytes(), result.status, false};
+          return HttpResult{Bytes(), result.status, false, HttpFailure::kBroken};
         continue;
       }
       result.body = std::move(t.body);
       result.complete = code == CURLE_OK;
+      result.failure = FailureOf(code);
       return result;
     }
   }
@@ -286,8 +314,18 @@ HttpClient& Client() {
 
 }  // namespace
 
-HttpResult HttpFetch(const Text& url) {
+HttpResult HttpFetch(const Text& url, HttpKind) {
   return Client().Fetch(url);
+}
+
+HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind) {
+  HttpResult result = HttpFetch(url, kind);
+  if (!WriteFile(file, result.body)) {
+    result.failure = HttpFailure::kWrite;
+    result.writeError = errno;
+  }
+  result.body.clear();
+  return result;
 }
 
 Bytes HttpGet(const Text& url) {

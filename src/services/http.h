@@ -6,14 +6,34 @@
 
 namespace lirvo {
 
-struct HttpResult {
-  Bytes body;          // the bytes received, also when the transfer broke
-  long status = 0;     // HTTP status of the last response, 0 when none came
-  bool complete = false;  // the whole body arrived (no transport error, no cut-off)
+// Why a request failed, for the messages that name it.
+enum class HttpFailure {
+  kNone,          // a response came whole (its status may still be an error)
+  kBadUrl,        // the URL cannot be requested as it is
+  kHostNotFound,  // the host name did not resolve
+  kRefused,       // the host refused the connection (or no route to it)
+  kTimedOut,      // connecting, or the body, took longer than allowed
+  kTooLarge,      // the body is over the bound for its kind
+  kBroken,        // the connection broke, or the answer was not HTTP
+  kWrite,         // the body could not be stored (HttpFetchToFile only)
 };
 
+struct HttpResult {
+  Bytes body;             // the bytes received, also when the transfer broke
+  long status = 0;        // HTTP status of the last response, 0 when none came
+  bool complete = false;  // the whole body arrived (no transport error, no cut-off)
+  HttpFailure failure = HttpFailure::kNone;
+  int writeError = 0;  // errno of a failed store (kWrite)
+};
+
+// What is fetched; each kind has its own bounds on size and time.
+enum class HttpKind { kPage, kCover, kArchive, kVersionText, kUpdateProgram };
+
 // The fuller call: body, status and whether the transfer completed.
-HttpResult HttpFetch(const Text& url);
+HttpResult HttpFetch(const Text& url, HttpKind kind = HttpKind::kPage);
+// Stores the body in `file` (created or truncated) as it arrives; the result's
+// body stays empty. On kWrite, writeError tells why.
+HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind);
 // The body of HttpFetch; the empty byte set on every failure.
 Bytes HttpGet(const Text& url);
 
@@ -23,7 +43,7 @@ void ClearHostMappingsForTest();
 
 struct HttpLimits {
   long connectTimeoutSeconds = 15;
-  long stallSeconds = 30;                       // below 1 byte/s for this long ends a transfer
+  long stallSeconds = 30;                        // below 1 byte/s for this long ends a transfer
   long long maxBodyBytes = 512LL * 1024 * 1024;  // a larger body is a failed transfer
   int maxRedirects = 10;
 };

@@ -4,6 +4,7 @@
 
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "services/native_path.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
@@ -43,10 +44,6 @@ Bytes DownloadUpdateProgram() {
 
 }  // namespace
 
-Text UpdateProgramPath() {
-  return ProgramFolder() + "\\Lirvo-更新.exe"_gbk;
-}
-
 bool IsUsableFetch(const HttpResult& result) {
   return result.complete && result.status >= 200 && result.status < 300 && !result.body.empty();
 }
@@ -66,7 +63,7 @@ void UpdateStartClicked() {
     return;
   }
 
-  const Text path = UpdateProgramPath();
+  const Text path = layout::UpdateProgramPath();
   const Bytes program = DownloadUpdateProgram();
   // Nothing usable arrived, or it could not be stored whole: keep running, as
   // after declining; a partly written file is not left behind to be started.

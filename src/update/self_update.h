@@ -5,9 +5,6 @@
 
 namespace lirvo::update {
 
-// ProgramFolder + "\Lirvo-更新.exe".
-Text UpdateProgramPath();
-
 // A fetch whose body can be used: complete, a success status, not empty.
 bool IsUsableFetch(const HttpResult& result);
 

@@ -1,4 +1,4 @@
-// Path building, archive patterns, titles and search keys: pure functions over
+// Archive patterns, titles and search keys: pure functions over
 // GBK texts.
 #include <gtest/gtest.h>
 
@@ -13,14 +13,6 @@ namespace lirvo::library {
 namespace {
 
 using namespace lirvo::literals;
-
-TEST(CategoryFolderTest, SideAndCategoryWithoutClosingSeparator) {
-  test::TempFolder folder;
-  EXPECT_EQ(CategoryFolder(true, "玄幻小说"_gbk), folder.Path() + "\\小说\\完本\\玄幻小说"_gbk);
-  EXPECT_EQ(CategoryFolder(false, "网游竞技"_gbk), folder.Path() + "\\小说\\连载中\\网游竞技"_gbk);
-  // No selection: the side's parent folder, ending in the separator.
-  EXPECT_EQ(CategoryFolder(false, {}), folder.Path() + "\\小说\\连载中\\"_gbk);
-}
 
 TEST(ArchivePatternTest, SeparatorAddedOnlyWhenMissing) {
   EXPECT_EQ(ArchivePattern("/x/小说\\完本\\"_gbk), "/x/小说\\完本\\*.rar"_gbk);
@@ -37,13 +29,7 @@ TEST(TitleOfNameTest, LastFourBytesGoWhateverTheyAre) {
   EXPECT_EQ(TitleOfName("书abc"_gbk), Text("\xCA"));
 }
 
-TEST(DetailsPathsTest, IntroductionByKindAndCategoryCoverFlat) {
-  test::TempFolder folder;
-  EXPECT_EQ(IntroductionPath(true, "玄幻小说"_gbk, "某书"_gbk),
-            folder.Path() + "\\小说\\ini\\完本\\玄幻小说\\某书简介.ini"_gbk);
-  EXPECT_EQ(IntroductionPath(false, "都市小说"_gbk, "某书"_gbk),
-            folder.Path() + "\\小说\\ini\\连载中\\都市小说\\某书简介.ini"_gbk);
-  EXPECT_EQ(CoverPath("某书"_gbk), folder.Path() + "\\小说\\jpg\\某书.jpg"_gbk);
+TEST(DetailsHeadTest, TitleThenHead) {
   EXPECT_EQ(DetailsHead("某书"_gbk), "某书 简介：\r\n  "_gbk);
 }
 
