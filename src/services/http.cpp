@@ -3,12 +3,14 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
 
+#include "services/blocking_call.h"
 #include "services/files.h"
 #include "services/http_proxy.h"
 #include "services/http_url.h"
@@ -22,6 +24,9 @@ constexpr long kReadBufferBytes = 102400;
 constexpr long long kReserveBoundBytes = 16ll << 20;
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> g_cancelled{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 bool IsRedirectStatus(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -155,6 +160,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 // would stretch the wait after a burst of data.
 int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
   auto& t = *static_cast<Transfer*>(user);
+  if (g_cancelled) return 1;
   if (!t.lastByteAt || t.stallSeconds <= 0) return 0;
   const auto now = Clock::now();
   if (downloaded != t.lastDownloaded) {
@@ -175,6 +181,7 @@ class HttpClient {
     HttpResult result;
     result.failure = HttpFailure::kBadUrl;
     if (url.empty()) return result;
+    if (g_cancelled) return HttpResult{Bytes(), 0, false, HttpFailure::kBroken};
     std::optional<HttpUrl> current = ParseHttpUrl(url);
     result.failure = HttpFailure::kBadUrl;
     if (!current || !Open()) return result;
@@ -315,7 +322,9 @@ HttpClient& Client() {
 }  // namespace
 
 HttpResult HttpFetch(const Text& url, HttpKind) {
-  return Client().Fetch(url);
+  HttpResult result;
+  RunBlocking([&] { result = Client().Fetch(url); });
+  return result;
 }
 
 HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind) {
@@ -330,6 +339,14 @@ HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind) {
 
 Bytes HttpGet(const Text& url) {
   return HttpFetch(url).body;
+}
+
+void CancelHttpRequests() {
+  g_cancelled = true;
+}
+
+bool HttpRequestsCancelled() {
+  return g_cancelled;
 }
 
 void SetHostMappingForTest(const std::string& hostPort, const std::string& loopbackHostPort) {

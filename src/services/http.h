@@ -37,6 +37,11 @@ HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind);
 // The body of HttpFetch; the empty byte set on every failure.
 Bytes HttpGet(const Text& url);
 
+// Ends every running request at once as failed, and fails every later one.
+// Safe to call from a signal handler (it only sets a flag).
+void CancelHttpRequests();
+bool HttpRequestsCancelled();
+
 // Tests only: requests for "host[:port]" go to "127.0.0.1:port" instead.
 void SetHostMappingForTest(const std::string& hostPort, const std::string& loopbackHostPort);
 void ClearHostMappingsForTest();
