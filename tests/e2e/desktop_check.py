@@ -492,7 +492,9 @@ class Program:
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
         exe = os.path.join(folder, "lirvo")
-        subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"), exe], check=True)
+        # With its marker the copy is portable: the library goes into its folder.
+        subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"),
+                        os.path.join(BUILD, "src/app/lirvo.portable"), folder], check=True)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
                    LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"])
         env.pop("QT_ACCESSIBILITY", None)
