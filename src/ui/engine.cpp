@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <cstdlib>
@@ -105,6 +106,7 @@ void EnsureApplication() {
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
   InitPictures();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/lirvo.png")));
   InstallAccessibility();
 }
 
