@@ -1,0 +1,31 @@
+#pragma once
+// The two failures a run tells the user about, each once per run: the site
+// cannot be reached, and the library cannot be written. Everything else shows
+// in the counts of the summary.
+#include "services/http.h"
+#include "services/text.h"
+
+namespace lirvo::collect {
+
+// The message for a first listing page that brought nothing: the host and why.
+Text SiteProblemText(const Text& url, const HttpResult& result);
+// The message for a refused write into `folder` with errno `error`.
+Text LibraryProblemText(const Text& folder, int error);
+// The message for a second copy that wants to collect into the same library.
+Text LibraryBusyText(const Text& root);
+
+// errno values that mean nothing more can be stored in the library (read-only,
+// no permission, no space, quota used up).
+bool IsLibraryWriteError(int error);
+
+// Shows the site message unless the request was cancelled by a stop.
+void ReportSiteProblem(const Text& url, const HttpResult& result);
+// After a refused write of `file` with errno `error`: stops the run's fetching
+// and, the first time, names the file's folder to the user. False, doing
+// nothing, when `error` is not a library write error (0 included).
+bool ReportLibraryProblem(const Text& file, int error);
+
+// The folder part of a path built with backslashes.
+Text FolderOf(const Text& path);
+
+}  // namespace lirvo::collect
