@@ -18,6 +18,14 @@ namespace {
 int g_fd = -1;
 std::string g_lockedFile;  // the lock file g_fd holds, as a native path
 
+// 0, or the errno of a lock that could not be had (EWOULDBLOCK: held elsewhere).
+int TryLock(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
 }  // namespace
 
 RunLockAttempt TakeRunLock() {
@@ -26,11 +34,7 @@ RunLockAttempt TakeRunLock() {
   ReleaseRunLock();
   const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return {RunLock::kUnwritable, errno};
-  int taken;
-  while ((taken = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
-  if (taken != 0) {
-    const int error = errno;
+  if (const int error = TryLock(fd); error != 0) {
     ::close(fd);
     return {error == EWOULDBLOCK ? RunLock::kHeldElsewhere : RunLock::kUnwritable, error};
   }
@@ -47,11 +51,17 @@ void ReleaseRunLock() {
 }
 
 void DeleteCacheUnlessInUse() {
-  const bool held = g_fd >= 0;
-  const RunLockAttempt attempt = TakeRunLock();
-  if (attempt.state == RunLock::kHeldElsewhere) return;
+  const std::string file = NativePath(layout::RunLockPath());
+  if (g_fd < 0 || g_lockedFile != file) {
+    // Only looked at, never made: a program that only browsed leaves no lock file.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+      if (TryLock(fd) != EWOULDBLOCK) DeleteFolder(layout::CacheFolder());
+      ::close(fd);
+      return;
+    }
+  }
   DeleteFolder(layout::CacheFolder());
-  if (!held) ReleaseRunLock();
 }
 
 }  // namespace lirvo::app
