@@ -137,25 +137,22 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   state.entrySerial = FinalSerial(state.entrySerial);
   state.downloadPageUrl =
       Text("http://") + hosts::kText + "/txt/" + state.entrySerial + "txt.html#";
-  // Once the library refuses a write, every further download would be lost.
-  bool unwritable = false;
   if (!state.entrySerial.empty()) {
     const Bytes page = HttpGet(state.downloadPageUrl);
     app::StopIfRequested();
     const Text pageFile = layout::DownloadPagePath(title);
-    errno = 0;
-    unwritable = !WriteFile(pageFile, page) && ReportLibraryProblem(pageFile, errno);
+    WriteInLibrary(pageFile, [&] { return WriteFile(pageFile, page); });
     const Text cover = layout::CoverPath(title);
-    for (int attempt = 0;
-         !unwritable && attempt < kCoverAttempts && ExactFileSize(cover) <= kCoverBytes;
+    for (int attempt = 0; !state.libraryUnwritable && attempt < kCoverAttempts &&
+                          ExactFileSize(cover) <= kCoverBytes;
          ++attempt) {
-      unwritable =
-          DownloadOver(state.coverUrl, cover, HttpKind::kCover) == Stored::kLibraryUnwritable;
+      DownloadOver(state.coverUrl, cover, HttpKind::kCover);
       app::StopIfRequested();
     }
   }
+  // Once the library refuses a write, every further download would be lost.
   Stored stored = Stored::kLibraryUnwritable;
-  if (!unwritable) {
+  if (!state.libraryUnwritable) {
     stored = DownloadOver(
         Text("http://") + hosts::kDownload + "/down/2011/" + state.entrySerial + ".rar", archive,
         HttpKind::kArchive);

@@ -1,7 +1,5 @@
 #include "collect/listing.h"
 
-#include <cerrno>
-
 #include "app/state.h"
 #include "app/stop_signals.h"
 #include "collect/rules.h"
@@ -45,8 +43,9 @@ void FetchListingPages() {
         (!answer.complete || answer.status < 200 || answer.status >= 300 || answer.body.empty()))
       ReportSiteProblem(url, answer);
     const Text file = layout::ListingCachePath(category, page);
-    errno = 0;
-    if (!WriteFile(file, answer.body) && ReportLibraryProblem(file, errno)) break;
+    if (!WriteInLibrary(file, [&] { return WriteFile(file, answer.body); }) &&
+        state.libraryUnwritable)
+      break;
     if (FileSize(file) < kShortPageBytes) break;
     ui::Delay(state.responseDelay);
   }

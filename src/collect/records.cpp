@@ -1,6 +1,5 @@
 #include "collect/records.h"
 
-#include <cerrno>
 #include <string>
 
 #include "app/run_lock.h"
@@ -36,11 +35,6 @@ Text CountsText(const Counts& c) {
 Counts RunCounts() {
   const app::CollectionState& state = app::State();
   return {state.newCount, state.existingCount, state.failedCount};
-}
-
-// A refused write that means the library is full or read-only stops the run.
-void Written(bool ok, const Text& file) {
-  if (!ok) ReportLibraryProblem(file, errno);
 }
 
 }  // namespace
@@ -85,17 +79,15 @@ void RecordStep(Outcome outcome) {
   if (outcome != Outcome::kUnnamable) {
     // Whole or not at all: a run killed here must not leave half an introduction.
     const Text introduction = layout::IntroductionPath(state.categoryPath, title);
-    errno = 0;
-    Written(WriteFileWhole(introduction, ToBytes(state.entryIntroduction)), introduction);
+    WriteInLibrary(introduction,
+                   [&] { return WriteFileWhole(introduction, ToBytes(state.entryIntroduction)); });
     const Text record = layout::RecordPath(state.categoryPath, title);
-    errno = 0;
-    if (!state.libraryUnwritable)
-      Written(WriteProfile(record, title, "作者"_gbk, state.entryAuthor), record);
-    errno = 0;
-    if (!state.libraryUnwritable)
-      Written(WriteProfile(layout::NovelIndexPath(), "小说"_gbk, title,
-                           layout::ArchivePath(state.categoryPath, title)),
-              layout::NovelIndexPath());
+    WriteInLibrary(record,
+                   [&] { return WriteProfile(record, title, "作者"_gbk, state.entryAuthor); });
+    WriteInLibrary(layout::NovelIndexPath(), [&] {
+      return WriteProfile(layout::NovelIndexPath(), "小说"_gbk, title,
+                          layout::ArchivePath(state.categoryPath, title));
+    });
   }
   if (outcome == Outcome::kNew) ++state.newCount;
   if (outcome == Outcome::kFailed || outcome == Outcome::kUnnamable) ++state.failedCount;

@@ -2,6 +2,9 @@
 // The two failures a run tells the user about, each once per run: the site
 // cannot be reached, and the library cannot be written. Everything else shows
 // in the counts of the summary.
+#include <cerrno>
+
+#include "app/state.h"
 #include "services/http.h"
 #include "services/text.h"
 
@@ -27,5 +30,17 @@ bool ReportLibraryProblem(const Text& file, int error);
 
 // The folder part of a path built with backslashes.
 Text FolderOf(const Text& path);
+
+// Runs `write` (true when it succeeded) for `file` unless the library has
+// already refused a write in this run; a refusal of this one that means the
+// library cannot be written stops the run. True when the write succeeded.
+template <typename Write>
+bool WriteInLibrary(const Text& file, Write&& write) {
+  if (app::State().libraryUnwritable) return false;
+  errno = 0;
+  if (write()) return true;
+  ReportLibraryProblem(file, errno);
+  return false;
+}
 
 }  // namespace lirvo::collect
