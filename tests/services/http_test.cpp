@@ -527,7 +527,7 @@ TEST_F(HttpTest, FileFillsWhileTheBodyArrives) {
   const std::string second(1 << 20, 's');
   RawServer server(RawScript()
                        .Send("HTTP/1.0 200 OK\r\nContent-Length: 2097152\r\n\r\n" + first)
-                       .Pause(1500ms)
+                       .Pause(2s)
                        .Send(second));
   const TempFolder folder;
   const Text file = folder.Path("a.rar.tmp");
