@@ -176,6 +176,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// Ends every running request, on whatever handle, once CancelHttpRequests ran.
 int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return g_cancelled ? 1 : 0;
 }
@@ -356,6 +357,8 @@ class HttpClient {
                                                 Set(e, CURLOPT_PASSWORD, url.password.c_str())));
     if (!urlTaken) return HttpFailure::kBadUrl;
 
+    // curl's speed floor averages over the last five seconds or so, so after a
+    // burst the window may close up to that much later.
     const HttpLimits& limits = settings.limits;
     const bool taken =
         Set(e, CURLOPT_PROXY, proxy.c_str()) && Set(e, CURLOPT_NOPROXY, "") &&
