@@ -593,6 +593,32 @@ TEST_F(HttpTest, SlowRequestDoesNotHoldUpAnother) {
   background.join();
 }
 
+TEST_F(HttpTest, CancelEndsTheRequestsOfEveryThread) {
+  // The flag stays set for the rest of the process, so a child runs this.
+  EXPECT_EXIT(
+      {
+        RawServer first(RawScript().Stall());
+        RawServer second(RawScript().Stall());
+        const auto start = std::chrono::steady_clock::now();
+        HttpResult background;
+        std::thread other([&] { background = HttpFetch(first.Url("/")); });
+        std::thread canceller([&] {
+          while (first.ConnectionCount() == 0 || second.ConnectionCount() == 0)
+            std::this_thread::sleep_for(5ms);
+          CancelHttpRequests();
+        });
+        const HttpResult foreground = HttpFetch(second.Url("/"));
+        other.join();
+        canceller.join();
+        const bool ended = background.failure == HttpFailure::kBroken &&
+                           foreground.failure == HttpFailure::kBroken &&
+                           HttpFetch(second.Url("/")).failure == HttpFailure::kBroken &&
+                           SecondsSince(start) < 5.0;
+        std::_Exit(ended ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(HttpTest, OneClientServesManyCalls) {
   RawServer server([](const RawRequest& request) {
     return RawScript().Send(HttpResponse(200, request.target));
