@@ -6,6 +6,7 @@
 #include "app/register.h"
 #include "app/start_up.h"
 #include "app/state.h"
+#include "app/stop_signals.h"
 #include "collect/register.h"
 #include "library/register.h"
 #include "lirvo/version.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     ui::MessageBox(problem, 0x10, "Lirvo"_gbk);
     return 1;
   }
+  app::InstallStopSignals();
   app::RegisterHandlers();
   collect::RegisterHandlers();
   library::RegisterHandlers();
