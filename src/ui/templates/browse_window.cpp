@@ -50,6 +50,7 @@ WindowTemplate BrowseWindowTemplate() {
   UnitTemplate files = Control("文件框1", UnitType::FileBox, 0, 24, 224, 192);
   files.sorted = true;
   files = Bind(files, event::kSelectionChanged, Handler::BrowseFileSelected);
+  files = Bind(files, event::kFolderSet, Handler::BrowseFolderSet);
   t.units.push_back(Bind(files, event::kDoubleClicked, Handler::BrowseFileDoubleClicked));
 
   t.units.push_back(Control("图片框1", UnitType::PicBox, 224, 0, 152, 216));
