@@ -4,27 +4,13 @@
 // once instead of shifting every later id onto the wrong control.
 #include <gtest/gtest.h>
 
-#include "services/gbk.h"
 #include "ui/templates/builder.h"
 
 namespace lirvo::ui {
 namespace {
 
-using namespace lirvo::literals;
 using templates::Add;
 using templates::Control;
-
-TEST(TemplatesTest, EveryWindowBuildsWithItsIds) {
-  for (Window w :
-       {Window::Main, Window::CollectPage, Window::Progress, Window::Update, Window::Browse}) {
-    const WindowTemplate t = TemplateOf(w);
-    EXPECT_EQ(t.id, w);
-    EXPECT_EQ(t.units[0].type, UnitType::Window);
-  }
-  // Spot checks where the template order differs from the numbering of names.
-  EXPECT_EQ(TemplateOf(Window::Update).units[update_win::编辑框3.index].name, "编辑框3"_gbk);
-  EXPECT_EQ(TemplateOf(Window::Browse).units[browse_win::列表框1.index].name, "列表框1"_gbk);
-}
 
 TEST(TemplatesTest, AnIdThatDisagreesWithTheTemplateStopsTheBuild) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
