@@ -19,7 +19,8 @@ bool IsNewerVersion(const Text& local, const Text& remote) {
 
 void UpdateCreated() {
   // A server that is down answers with the empty text, which reads as 0.
-  ui::SetEditText(uw::编辑框3, ToText(HttpGet(UpdateServerUrl("/lirvo/banben"))));
+  ui::SetEditText(uw::编辑框3,
+                  ToText(HttpGet(UpdateServerUrl("/lirvo/banben"), HttpKind::kVersionText)));
   if (IsNewerVersion(ui::EditText(uw::编辑框2), ui::EditText(uw::编辑框3))) {
     // Runs inside the main window's loading, which shows the main window all
     // the same; the update window stays above it.
