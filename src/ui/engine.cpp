@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/engine_qt.h"
@@ -55,6 +56,14 @@ class Relay : public QObject {
     return QObject::event(e);
   }
 };
+
+// The place of a window of outer size `outer`, moved into the screen's free
+// area; one larger than that area keeps its title bar and left edge on it.
+QPoint OnScreen(QPoint place, QSize outer) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  return {std::max(area.left(), std::min(place.x(), area.right() + 1 - outer.width())),
+          std::max(area.top(), std::min(place.y(), area.bottom() + 1 - outer.height()))};
+}
 
 // Raises got-focus and lost-focus events of one control.
 class FocusRelay : public QObject {
@@ -318,13 +327,13 @@ bool Engine::Open(Window id, std::optional<Window> owner, bool modal) {
   WindowWidget* window = live->widget;
   const UnitTemplate& w = record.window();
   window->SetOuterSize(w.width, w.height);
+  QPoint place(w.left, w.top);
   if (record.attributes.centred) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    window->move(screen.x() + (screen.width() - w.width) / 2,
-                 screen.y() + (screen.height() - w.height) / 2);
-  } else {
-    window->move(w.left, w.top);
+    place = QPoint(screen.x() + (screen.width() - w.width) / 2,
+                   screen.y() + (screen.height() - w.height) / 2);
   }
+  window->move(OnScreen(place, QSize(w.width, w.height)));
   if (modal) window->setWindowModality(Qt::ApplicationModal);
 
   // 2. Visible controls shown (they appear with the window).
