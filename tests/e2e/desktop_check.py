@@ -7,6 +7,7 @@ the places the accessibility bus reports, keys to the focused window); what
 the windows show is read back through the accessibility bus and from the
 screen. Prints one line per check and exits with 1 when any check failed.
 """
+import ctypes
 import os
 import select
 import socket
@@ -282,6 +283,52 @@ def save_shot(rect, name):
     with open(os.path.join(SHOTS, name), "wb") as f:
         f.write(png)
     print(f"      screenshot {name} saved", flush=True)
+
+
+def answers_ping(wid, seconds=1.0):
+    """Sends the window a _NET_WM_PING as a window manager does (through Xlib:
+    no tool here sends one); True when the program hands it back to the root
+    window within the time."""
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XPending.argtypes = [ctypes.c_void_p]
+    x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(None)
+    if not display:
+        return False
+    try:
+        window = int(wid, 16)
+        root = x.XDefaultRootWindow(display)
+        ping = x.XInternAtom(display, b"_NET_WM_PING", 0)
+        client_message, structure_notify, substructure_notify = 33, 1 << 17, 1 << 19
+        x.XSelectInput(display, root, structure_notify | substructure_notify)
+        # An XClientMessageEvent as longs: type, serial, send_event, display,
+        # window, message_type, format, then data.l[0..4].
+        event = (ctypes.c_long * 24)()
+        event[0], event[4], event[6] = client_message, window, 32
+        event[5] = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event[7], event[8], event[9] = ping, 4242, window
+        x.XSendEvent(display, window, 0, 0, event)
+        x.XFlush(display)
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            while x.XPending(display):
+                x.XNextEvent(display, event)
+                if (event[0] & 0xFFFFFFFF == client_message and event[7] & 0xFFFFFFFF == ping
+                        and event[9] & 0xFFFFFFFF == window):
+                    return True
+            time.sleep(0.01)
+        return False
+    finally:
+        x.XCloseDisplay(display)
 
 
 # ---- accessibility bus --------------------------------------------------------
@@ -931,6 +978,7 @@ def stalled_site_run():
         require(progress_id is not None, "采集 brings up the progress window")
         require(relay.holding.wait(10), "the first listing page is held")
         time.sleep(0.5)
+        check(answers_ping(progress_id), "the program answers the window manager's ping within 1 s")
         x, y, w, h = client_geometry(progress_id)
         run("xdotool", "windowsize", progress_id, str(w + 120), str(h + 60))
         time.sleep(1.0)
