@@ -2,6 +2,7 @@
 // message loop until the last window goes.
 #include "app/register.h"
 #include "app/state.h"
+#include "app/stop_signals.h"
 #include "collect/register.h"
 #include "library/register.h"
 #include "services/files.h"
@@ -14,6 +15,7 @@ int main() {
   using namespace lirvo::literals;
   ui::Initialize();
   InitProgramFolder();
+  app::InstallStopSignals();
   app::RegisterHandlers();
   collect::RegisterHandlers();
   library::RegisterHandlers();

@@ -33,11 +33,11 @@ void MakeExecutable(const Text& path) {
 // Fetches the locator, then the program it names. Empty when either fetch is
 // not usable, so that a broken download is never saved or started.
 Bytes DownloadUpdateProgram() {
-  const HttpResult locator = HttpFetch(UpdateServerUrl("/lirvo/gengxincx"));
+  const HttpResult locator = HttpFetch(UpdateServerUrl("/lirvo/gengxincx"), HttpKind::kVersionText);
   if (!IsUsableFetch(locator)) return {};
   const Text programUrl = ToText(locator.body);
   if (programUrl.empty()) return {};
-  HttpResult program = HttpFetch(programUrl);
+  HttpResult program = HttpFetch(programUrl, HttpKind::kUpdateProgram);
   if (!IsUsableFetch(program)) return {};
   return std::move(program.body);
 }

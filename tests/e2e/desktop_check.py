@@ -721,6 +721,45 @@ def ongoing_run():
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
 
 
+def broken_archive_run():
+    """The archive host answers every request with an error: the summary counts the
+    novels as failed, not as collected, and Cancel still ends the program cleanly."""
+    folder = os.path.join(WORK, "broken")
+    with Site("--broken-archives"), Program(folder) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        pages = [o for o in controls(main) if role(o) == "text" and showing(o)]
+        require(pages, "main window shows its page count box")
+        check(type_into(min(pages, key=lambda o: extents(o)[1]), "1"), "typing 1 into the page count box")
+        click(find(main, 2, role="push button", name="采集"))
+
+        def question():
+            for c in children(program.app):
+                if c is None or c.name in (MAIN_TITLE, PROGRESS_TITLE) or not showing(c):
+                    continue
+                label = find(c, 0, role="label", name_starts="采集完成")
+                if label is not None:
+                    return c, label
+            return None
+        asked = wait_for(question, 60, 0.2)
+        require(asked is not None, "the run ends with the summary question")
+        box, label = asked
+        want = "采集完成，共采集20篇小说，其中已存在0篇小说，本次成功采集0篇小说，下载失败20篇！是否查看文件？"
+        check(label.name == want, "the summary counts every novel of a failed archive host as failed",
+              label.name)
+        cancel = find(box, 1, role="push button", name="取消")
+        require(cancel is not None, "the summary offers 取消")
+        time.sleep(0.3)
+        click(cancel)
+        code = program.exit_code(10)
+        check(code == 0, "取消 ends the program with 0", f"exit {code}")
+        check(not os.path.exists(os.path.join(folder, "缓存")), "取消 removes the cache folder")
+        archives = os.path.join(folder, "小说", "完本", "玄幻小说")
+        sizes = [os.path.getsize(os.path.join(archives, n)) for n in os.listdir(archives)]
+        check(len(sizes) == 20 and not any(sizes), "no error page is stored as an archive",
+              f"{len(sizes)} files, {sum(sizes)} bytes")
+
+
 def details_text(browse):
     """The details label's text, line ends as a screen reader gets them."""
     for o in controls(browse):
@@ -1003,7 +1042,8 @@ def main():
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
-    for step in (update_offer_run, collection_run, ongoing_run, hung_update_run, stalled_site_run):
+    for step in (update_offer_run, collection_run, ongoing_run, broken_archive_run, hung_update_run,
+                 stalled_site_run):
         try:
             step()
         except Abort as e:
