@@ -113,8 +113,12 @@ void RunWithWindowsAlive(const std::function<void()>& work) {
   worker->Start(work, waiter);
   QEventLoop loop;
   waiter->loop = &loop;
-  // A notice of an earlier wait may end this one early; the loop asks again.
-  while (!worker->Done()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+  // Socket notifiers of this thread (the stop-signal pipe) wait too, as they
+  // did while a request blocked the thread. A notice of an earlier wait may
+  // end this one early; the loop asks again.
+  while (!worker->Done()) {
+    loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+  }
   waiter->loop = nullptr;
   Engine::Get().EndRequest();
   if (std::exception_ptr error = worker->TakeError()) std::rethrow_exception(error);
