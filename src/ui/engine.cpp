@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 
 #include <atomic>
@@ -115,6 +116,7 @@ void EnsureApplication() {
   Engine::Get().Relay();
   InstallBlockingRunner();
   InitPictures();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/lirvo.png")));
   InstallAccessibility();
 }
 

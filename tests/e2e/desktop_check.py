@@ -537,13 +537,20 @@ def as_path(target):
 
 
 class Program:
-    def __init__(self, folder):
+    """The program started in `folder`: a portable copy of the build's program
+    made there, or the program file `exe` as it is, with `extra_env` added."""
+
+    def __init__(self, folder, exe=None, **extra_env):
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
-        exe = os.path.join(folder, "lirvo")
-        subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"), exe], check=True)
+        if exe is None:
+            exe = os.path.join(folder, "lirvo")
+            # With its marker the copy is portable: the library goes into its folder.
+            subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"),
+                            os.path.join(BUILD, "src/app/lirvo.portable"), folder], check=True)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"])
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"],
+                   **extra_env)
         env.pop("QT_ACCESSIBILITY", None)
         self.log = open(os.path.join(WORK, "lirvo.log"), "a")
         self.started = time.monotonic()
@@ -719,6 +726,80 @@ def ongoing_run():
         key("Escape")
         code = program.exit_code(10)
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
+PACKAGE_UPDATE = "本程序由系统的软件包管理器安装，请用软件包管理器更新本程序。"
+
+
+def tree_listing(root):
+    """Every entry under root with its size and mode."""
+    listing = []
+    for top, dirs, files in os.walk(root):
+        for name in dirs + files:
+            path = os.path.join(top, name)
+            st = os.lstat(path)
+            listing.append((os.path.relpath(path, root), st.st_size, st.st_mode))
+    return sorted(listing)
+
+
+def packaged_run():
+    """The Debian package unpacked into a read-only folder, run as an installed
+    program: the library goes to $XDG_DATA_HOME/lirvo, 更新 leaves the update to
+    the package manager, and the windows carry Lirvo's icon."""
+    package = os.environ.get("LIRVO_PACKAGE", "")
+    require(os.path.isfile(package), "the Debian package was made", package)
+    unpacked = os.path.join(WORK, "unpacked")
+    run("dpkg-deb", "-x", package, unpacked).check_returncode()
+    run("chmod", "-R", "a-w", unpacked).check_returncode()
+    before = tree_listing(unpacked)
+    home = os.path.join(WORK, "home")
+    data = os.path.join(home, "data")
+    library = os.path.join(data, "lirvo")
+    exe = os.path.join(unpacked, "usr", "bin", "lirvo")
+    earlier = len(opened())
+    with Site("--version", "1190"), Program(home, exe, HOME=home, XDG_DATA_HOME=data) as program:
+        update = frame(program.app, UPDATE_TITLE, 15)
+        require(update is not None, "installed: the update window offers the newer version")
+        click(find(update, 2, role="push button", name="已有最新版本，是否更新"))
+
+        def notice():
+            for c in children(program.app):
+                if c.name not in (MAIN_TITLE, UPDATE_TITLE) and showing(c) and \
+                        find(c, 0, role="label", name=PACKAGE_UPDATE):
+                    return c
+            return None
+        box = wait_for(notice, 5)
+        require(box is not None, f"installed: 更新 says {PACKAGE_UPDATE}")
+        click(find(box, 1, role="push button", name="确定"))
+        check(wait_frame_gone(program, UPDATE_TITLE), "installed: the update window then closes")
+        check(not opened()[earlier:] and not os.path.exists(os.path.join(library, "Lirvo-更新.exe")),
+              "installed: 更新 fetches and starts nothing", repr(opened()[earlier:]))
+
+        main = frame(program.app, MAIN_TITLE, 5)
+        require(main is not None, "installed: the main window remains")
+        main_id = find_window(MAIN_TITLE)
+        icon = run("xprop", "-id", main_id, "-notype", "_NET_WM_ICON").stdout
+        check("Icon (128 x 128)" in icon, "the main window carries Lirvo's 128x128 icon", icon[:60])
+        pages = sorted((o for o in controls(main) if role(o) == "text" and showing(o)),
+                       key=lambda o: extents(o)[1])[0]
+        check(type_into(pages, "1"), "installed: typing 1 into the page count box", text_of(pages))
+        click(find(main, 2, role="push button", name="采集"))
+        answer_summary(program)
+        require(frame(program.app, BROWSE_TITLE, 15) is not None, "installed: OK opens the browse window")
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "installed: Esc in the browse window ends the program with 0", f"exit {code}")
+
+    archives = os.path.join(library, "小说", "完本", "玄幻小说")
+    count = len(os.listdir(archives)) if os.path.isdir(archives) else 0
+    check(count > 0, "installed: the archives land in $XDG_DATA_HOME/lirvo", f"{count} archives")
+    index = os.path.join(library, "小说", "ini", "小说.ini")
+    text = open(index, "rb").read().decode("gbk") if os.path.exists(index) else ""
+    paths = [line.split("=", 1)[1] for line in text.splitlines() if "=" in line]
+    check(paths and all(p.startswith(library + "\\") for p in paths),
+          "installed: the novel index names full paths under $XDG_DATA_HOME/lirvo", text[:120])
+    check(not os.path.exists(os.path.join(library, "缓存")), "installed: no cache folder is left behind")
+    check(tree_listing(unpacked) == before, "installed: nothing is written beside the program")
 
 
 def broken_archive_run():
@@ -1042,8 +1123,8 @@ def main():
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
-    for step in (update_offer_run, collection_run, ongoing_run, broken_archive_run, hung_update_run,
-                 stalled_site_run):
+    for step in (update_offer_run, collection_run, ongoing_run, broken_archive_run, packaged_run,
+                 hung_update_run, stalled_site_run):
         try:
             step()
         except Abort as e:

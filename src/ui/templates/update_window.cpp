@@ -1,4 +1,5 @@
 // The update window: loaded hidden at start, shown when a newer version exists.
+#include "lirvo/version.h"
 #include "ui/templates/builder.h"
 
 namespace lirvo::ui {
@@ -31,7 +32,7 @@ WindowTemplate UpdateWindowTemplate() {
 
   UnitTemplate version = Font(Control("编辑框2", UnitType::EditBox, 72, 0, 48, 32), -19);
   version.spokenName = "本程序版本"_gbk;
-  version.text = "1180";
+  version.text = kVersion;
   version.background = Rgb{192, 192, 192};
   t.units.push_back(version);
 
