@@ -3,11 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/register.h"
 #include "app/start_up.h"
-#include "app/state.h"
-#include "app/stop_signals.h"
 #include "collect/register.h"
+#include "collect/state.h"
+#include "collect/stop_signals.h"
 #include "library/register.h"
 #include "lirvo/version.h"
 #include "services/files.h"
@@ -48,12 +47,11 @@ int main(int argc, char** argv) {
     ui::MessageBox(problem, 0x10, "Lirvo"_gbk);
     return 1;
   }
-  app::InstallStopSignals();
-  app::RegisterHandlers();
+  collect::InstallStopSignals();
   collect::RegisterHandlers();
   library::RegisterHandlers();
   update::RegisterHandlers();
-  ui::SetExitRoutine(app::ExitRoutine);
+  ui::SetExitRoutine(collect::ExitRoutine);
   if (!ui::OpenWindow(ui::Window::Main)) ui::RuntimeError("载入启动窗口失败"_gbk);
   return ui::RunMessageLoop();
 }

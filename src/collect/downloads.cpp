@@ -7,11 +7,11 @@
 #include <climits>
 #include <fstream>
 
-#include "app/state.h"
-#include "app/stop_signals.h"
 #include "collect/extraction.h"
 #include "collect/records.h"
 #include "collect/run_problems.h"
+#include "collect/state.h"
+#include "collect/stop_signals.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -84,7 +84,7 @@ bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
 
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
   const Text temporary = TemporaryFileIn(FolderOf(target));
-  app::SetPendingTemporary(temporary);
+  collect::SetPendingTemporary(temporary);
   const HttpResult result = HttpFetchToFile(url, temporary, kind);
   int writeError = result.failure == HttpFailure::kWrite ? result.writeError : 0;
   bool replaced = false;
@@ -94,7 +94,7 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
     if (!replaced) writeError = errno;
   }
   if (!replaced) DeleteFile(temporary);
-  app::SetPendingTemporary({});
+  collect::SetPendingTemporary({});
   if (ReportLibraryProblem(target, writeError)) return Stored::kLibraryUnwritable;
   if (replaced) return Stored::kReplaced;
   if (!HttpRequestsCancelled() && ExactFileSize(target) == -1) WriteFile(target, "");
@@ -102,7 +102,7 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
 }
 
 void DownloadStep(const Text& entry, const Markers& markers) {
-  app::CollectionState& state = app::State();
+  collect::CollectionState& state = collect::State();
   const Text& title = CurrentTitle();
   // A title that is not one plain file name would name files outside the
   // library folders: the entry is passed over as if the site never sent it.
@@ -139,7 +139,7 @@ void DownloadStep(const Text& entry, const Markers& markers) {
       Text("http://") + hosts::kText + "/txt/" + state.entrySerial + "txt.html#";
   if (!state.entrySerial.empty()) {
     const Bytes page = HttpGet(state.downloadPageUrl);
-    app::StopIfRequested();
+    collect::StopIfRequested();
     const Text pageFile = layout::DownloadPagePath(title);
     WriteInLibrary(pageFile, [&] { return WriteFile(pageFile, page); });
     const Text cover = layout::CoverPath(title);
@@ -147,7 +147,7 @@ void DownloadStep(const Text& entry, const Markers& markers) {
                           ExactFileSize(cover) <= kCoverBytes;
          ++attempt) {
       DownloadOver(state.coverUrl, cover, HttpKind::kCover);
-      app::StopIfRequested();
+      collect::StopIfRequested();
     }
   }
   // Once the library refuses a write, every further download would be lost.
@@ -156,7 +156,7 @@ void DownloadStep(const Text& entry, const Markers& markers) {
     stored = DownloadOver(
         Text("http://") + hosts::kDownload + "/down/2011/" + state.entrySerial + ".rar", archive,
         HttpKind::kArchive);
-    app::StopIfRequested();
+    collect::StopIfRequested();
   }
   if (stored == Stored::kLibraryUnwritable) {
     ++state.failedCount;

@@ -1,9 +1,9 @@
 #include "collect/extraction.h"
 
-#include "app/state.h"
 #include "collect/downloads.h"
 #include "collect/listing.h"
 #include "collect/rules.h"
+#include "collect/state.h"
 #include "services/files.h"
 #include "services/library_layout.h"
 #include "ui/ids.h"
@@ -48,7 +48,7 @@ const Text& CurrentTitle() {
 }
 
 void ProcessEntry(const Text& entry, const Markers& markers) {
-  app::CollectionState& state = app::State();
+  collect::CollectionState& state = collect::State();
   state.categoryPath = CategoryPath();
   state.entrySerial = CutSerial(entry, markers.serialTail);
   SetCurrentTitle(CutTitle(entry, markers.titleHead, markers.titleTail));
@@ -62,8 +62,8 @@ void ParseListingPage(int page) {
   const Bytes cached = ReadFile(layout::ListingCachePath(SelectedCategory(), page));
   WalkPage(cached, markers, CompletedType(), [&markers](const Text& entry) {
     ProcessEntry(entry, markers);
-    if (CurrentTitle().empty() || app::State().libraryUnwritable) return false;
-    ui::Delay(app::State().responseDelay);
+    if (CurrentTitle().empty() || collect::State().libraryUnwritable) return false;
+    ui::Delay(collect::State().responseDelay);
     return true;
   });
 }

@@ -1,9 +1,9 @@
 #include "collect/listing.h"
 
-#include "app/state.h"
-#include "app/stop_signals.h"
 #include "collect/rules.h"
 #include "collect/run_problems.h"
+#include "collect/state.h"
+#include "collect/stop_signals.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
@@ -25,7 +25,7 @@ constexpr int kShortPageBytes = 3000;
 }  // namespace
 
 void FetchListingPages() {
-  app::CollectionState& state = app::State();
+  collect::CollectionState& state = collect::State();
   state.pageCount = TruncateToInt(ToNumber(ui::EditText(mw::编辑框1)));
   const bool completed = CompletedType();
   const ui::Unit urls = completed ? mw::完本网页 : mw::连载网页;
@@ -36,7 +36,7 @@ void FetchListingPages() {
     const Text url = prefix + ToText(page) + ".html";
     ui::SetComboText(urls, url);  // the URL list's edit field shows the page being fetched
     const HttpResult answer = HttpFetch(url);
-    app::StopIfRequested();
+    collect::StopIfRequested();
     // A first page that brings nothing means the site is out of reach; the
     // run ends with an empty summary as before, but the user learns why.
     if (page == 1 &&

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "app/run_lock.h"
-#include "app/state.h"
 #include "collect/extraction.h"
 #include "collect/rules.h"
+#include "collect/run_lock.h"
 #include "collect/run_problems.h"
+#include "collect/state.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
@@ -33,7 +33,7 @@ Text CountsText(const Counts& c) {
 }
 
 Counts RunCounts() {
-  const app::CollectionState& state = app::State();
+  const collect::CollectionState& state = collect::State();
   return {state.newCount, state.existingCount, state.failedCount};
 }
 
@@ -73,7 +73,7 @@ Text ShownIntroduction(const Text& introduction) {
 }
 
 void RecordStep(Outcome outcome) {
-  app::CollectionState& state = app::State();
+  collect::CollectionState& state = collect::State();
   const Text label = RunLabel(CompletedType(), SelectedCategory());
   const Text& title = CurrentTitle();
   if (outcome != Outcome::kUnnamable) {
@@ -99,7 +99,7 @@ void RecordStep(Outcome outcome) {
 
 void Summary() {
   if (ui::MessageBox(SummaryText(RunCounts()), kQuestionOkCancel) != 0) {
-    app::DeleteCacheUnlessInUse();
+    collect::DeleteCacheUnlessInUse();
     ui::EndProgram(0);
   }
   ui::OpenWindow(ui::Window::Browse);

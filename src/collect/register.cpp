@@ -2,6 +2,7 @@
 
 #include "collect/driver.h"
 #include "collect/rules.h"
+#include "collect/shell_handlers.h"
 #include "ui/handlers.h"
 
 namespace lirvo::collect {
@@ -15,6 +16,10 @@ void RegisterHandlers() {
   ui::RegisterHandler(Handler::MainOngoingChosen, &OngoingChosen);
   ui::RegisterHandler(Handler::MainCollectClicked, &Collect);
   ui::RegisterHandler(Handler::MainDelayClicked, &DelayClicked);
+  ui::RegisterHandler(Handler::MainCreated, &MainCreated);
+  ui::RegisterHandler(Handler::MainDestroyed, &MainDestroyed);
+  ui::RegisterHandler(Handler::ProgressResized, &ProgressResized);
+  ui::RegisterHandler(Handler::ProgressDestroyed, &ProgressDestroyed);
 }
 
 }  // namespace lirvo::collect

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/state.h"
+#include "collect/state.h"
 #include "services/gbk.h"
 #include "ui/ids.h"
 #include "ui/props.h"
@@ -39,7 +39,7 @@ void OngoingChosen() {
 }
 
 void DelayClicked() {
-  app::State().responseDelay = ParseResponseDelay(ui::EditText(mw::编辑框2));
+  collect::State().responseDelay = ParseResponseDelay(ui::EditText(mw::编辑框2));
 }
 
 int ParseResponseDelay(const Text& text) {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "app/state.h"
+#include "collect/state.h"
 #include "services/gbk.h"
 #include "services/native_path.h"
 #include "ui/window_services.h"
@@ -102,7 +102,7 @@ void ReportSiteProblem(const Text& url, const HttpResult& result) {
 
 bool ReportLibraryProblem(const Text& file, int error) {
   if (!IsLibraryWriteError(error)) return false;
-  app::CollectionState& state = app::State();
+  collect::CollectionState& state = collect::State();
   if (!state.libraryUnwritable) {
     state.libraryUnwritable = true;
     ui::MessageBox(LibraryProblemText(FolderOf(file), error), kErrorIcon);

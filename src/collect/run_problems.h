@@ -4,7 +4,7 @@
 // in the counts of the summary.
 #include <cerrno>
 
-#include "app/state.h"
+#include "collect/state.h"
 #include "services/http.h"
 #include "services/text.h"
 
@@ -36,7 +36,7 @@ Text FolderOf(const Text& path);
 // library cannot be written stops the run. True when the write succeeded.
 template <typename Write>
 bool WriteInLibrary(const Text& file, Write&& write) {
-  if (app::State().libraryUnwritable) return false;
+  if (collect::State().libraryUnwritable) return false;
   errno = 0;
   if (write()) return true;
   ReportLibraryProblem(file, errno);

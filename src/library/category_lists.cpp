@@ -1,6 +1,6 @@
 #include "library/category_lists.h"
 
-#include "app/state.h"
+#include "collect/state.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
@@ -24,7 +24,7 @@ void SwitchFolder(bool completed) {
   ui::SetFileBoxFolder(bw::文件框1, layout::ArchiveFolder(layout::CategoryPath(
                                         completed, CurrentCategory(completed))));
   ui::SetFocus(bw::文件框1);
-  ui::Delay(app::State().responseDelay);
+  ui::Delay(collect::State().responseDelay);
 }
 
 }  // namespace

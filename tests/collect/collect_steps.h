@@ -10,9 +10,8 @@
 #include <set>
 #include <string>
 
-#include "app/register.h"
-#include "app/state.h"
 #include "collect/register.h"
+#include "collect/state.h"
 #include "library/register.h"
 #include "services/gbk.h"
 #include "ui/handlers.h"
@@ -40,12 +39,11 @@ inline bool StartProgram(std::function<int(const Text& message, int style)> answ
   ui::Initialize();
   ui::ResetWindowsForTest();
   ui::ClearHandlers();
-  app::RegisterHandlers();
   collect::RegisterHandlers();
   library::RegisterHandlers();
   // Closing the browse window ends the program; the tests close it themselves.
   ui::RegisterHandler(ui::Handler::BrowseDestroyed, nullptr);
-  app::State() = app::CollectionState{};
+  collect::State() = collect::CollectionState{};
   ui::SetMessageBoxAnswerer(
       [answerer](const Text& message, int style, const Text&) { return answerer(message, style); });
   if (!ui::OpenWindow(ui::Window::Main)) return false;

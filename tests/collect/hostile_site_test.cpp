@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/folder_tree.h"
 #include "collect/collect_steps.h"
 #include "collect/cuts.h"
+#include "collect/folder_tree.h"
 #include "demo_site.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
@@ -372,7 +372,7 @@ TEST_F(HostileSite, EveryTitleGetsFilesOfItsOwn) {
   const std::vector<Text> titles = {"你好?"_gbk,          "星*"_gbk,          ".NET修炼手册"_gbk,
                                     Text("\xFF") + "1",   Text("\xA1") + "1", "x\x80",
                                     std::string(241, 'L')};
-  app::CreateFolderTree();
+  collect::CreateFolderTree();
   const Text present = ProgramText() + "\\小说\\"_gbk + Kind(c) + "\\你好吗.rar"_gbk;
   ASSERT_TRUE(WriteFile(present, std::string(40000, 'p')));
   ASSERT_TRUE(WriteFile(Cover("你好吗"_gbk), std::string(2500, 'c')));

@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/stop_signals.h"
 #include "collect/collect_steps.h"
+#include "collect/stop_signals.h"
 #include "demo_site.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
@@ -125,7 +125,7 @@ constexpr int kNotStopped = 12;
   SetHostMappingForTest(hosts::kDownload, stalled.HostPort());
   SetProgramFolderForTest(Utf8ToGbk(folder));
   if (!StartProgram([](const Text&, int) { return 0; })) std::_Exit(kNoWindow);
-  app::InstallStopSignals();
+  collect::InstallStopSignals();
   ChooseAndCollect(kChoice);
   std::_Exit(kNotStopped);
 }

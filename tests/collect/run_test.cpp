@@ -15,12 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/folder_tree.h"
-#include "app/register.h"
-#include "app/state.h"
 #include "collect/collect_steps.h"
 #include "collect/cuts.h"
+#include "collect/folder_tree.h"
 #include "collect/register.h"
+#include "collect/state.h"
 #include "demo_site.h"
 #include "library/register.h"
 #include "lirvo/hosts.h"
@@ -197,13 +196,13 @@ TEST_F(CollectRun, TypeButtonsSwapTheListsAndTheOverwriteOption) {
 }
 
 TEST_F(CollectRun, ConfirmTakesTheResponseDelay) {
-  EXPECT_EQ(app::State().responseDelay, 1);  // set when the main window is created
+  EXPECT_EQ(collect::State().responseDelay, 1);  // set when the main window is created
   ui::SetEditText(mw::编辑框2, "默认为：250"_gbk);
   Click(ui::Handler::MainDelayClicked);
-  EXPECT_EQ(app::State().responseDelay, 250);
+  EXPECT_EQ(collect::State().responseDelay, 250);
   ui::SetEditText(mw::编辑框2, "abc");
   Click(ui::Handler::MainDelayClicked);
-  EXPECT_EQ(app::State().responseDelay, 0);
+  EXPECT_EQ(collect::State().responseDelay, 0);
 }
 
 TEST_F(CollectRun, PageCountIsTruncatedAndPagesComeFromTheChosenPrefix) {
@@ -294,7 +293,7 @@ TEST_F(CollectRun, ArchiveAndCoverThresholds) {
   const Choice c{true, 1, "1"};
   const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
   ASSERT_GE(entries.size(), 4u);
-  app::CreateFolderTree();  // needs the main window's lists
+  collect::CreateFolderTree();  // needs the main window's lists
   WriteFile(Archive(c, entries[0].title), std::string(30000, 'a'));  // fetched again
   WriteFile(Archive(c, entries[1].title), std::string(30001, 'b'));  // present
   WriteFile(Cover(entries[2].title), std::string(2001, 'c'));        // present
@@ -456,7 +455,7 @@ TEST_P(OngoingRun, LargeArchiveIsFetchedAgainOnlyWithOverwrite) {
   const bool overwrite = GetParam();
   const Choice c{false, 0, "1", overwrite};  // 玄幻奇幻
   const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
-  app::CreateFolderTree();
+  collect::CreateFolderTree();
   const std::string big(400000, 'z');
   WriteFile(Archive(c, entries[0].title), big);
   Text progress;
@@ -527,7 +526,7 @@ TEST_P(FailedRefetch, KeepsTheGoodFilesByteForByteAndCountsAsFailed) {
       return bad;
     });
   }
-  app::CreateFolderTree();
+  collect::CreateFolderTree();
   const std::string good(400000, 'g');
   const std::string goodCover(1500, 'c');  // small enough to be fetched again
   WriteFile(Archive(c, entries[0].title), good);

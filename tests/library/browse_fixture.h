@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/state.h"
+#include "collect/state.h"
 #include "library/register.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -33,7 +33,7 @@ class BrowseFixture : public GuiTest {
     GuiTest::SetUp();
     library::RegisterHandlers();
     FailOnProgramEnd();
-    app::State().responseDelay = 1;
+    collect::State().responseDelay = 1;
   }
 
   void TearDown() override {

@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/register.h"
-#include "app/state.h"
 #include "collect/register.h"
+#include "collect/state.h"
 #include "demo_site.h"
 #include "library/browse_fixture.h"
 #include "services/http.h"
@@ -59,11 +58,10 @@ class EndToEndTest : public BrowseFixture {
     Require(m_site->Start(), 9, "demo site");
     m_site->MapHostsForTest();
     ui::ClearHandlers();
-    app::RegisterHandlers();
     collect::RegisterHandlers();
     library::RegisterHandlers();
     update::RegisterHandlers();
-    ui::SetExitRoutine(app::ExitRoutine);
+    ui::SetExitRoutine(collect::ExitRoutine);
     answer = 0;  // OK to the summary
     Require(ui::OpenWindow(ui::Window::Main), 10, "start");
     Require(RunUntil([] { return !ui::IsLoaded(ui::Window::Update); }), 11, "no update offered");

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "app/register.h"
+#include "collect/register.h"
 #include "support/raw_server.h"
 #include "update/self_update.h"
 #include "update/update_fixture.h"
@@ -150,7 +150,7 @@ TEST_F(VersionCheckTest, QuitClosesTheOfferAndKeepsTheMainWindow) {
 // The real start-up: the main window's created handler loads the update window.
 TEST_F(VersionCheckTest, ProgramStartOffersNewerVersion) {
   ui::ClearHandlers();
-  app::RegisterHandlers();
+  collect::RegisterHandlers();
   update::RegisterHandlers();
   StartWithVersionText("1190");
   ExpectOffer("1190");

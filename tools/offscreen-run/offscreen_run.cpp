@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/register.h"
 #include "collect/driver.h"
 #include "collect/rules.h"
+#include "collect/register.h"
 #include "library/register.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
   lirvo::ui::Initialize();
   lirvo::InitProgramFolder();
-  lirvo::app::RegisterHandlers();
+  lirvo::collect::RegisterHandlers();
   lirvo::library::RegisterHandlers();
 
   Text summary;

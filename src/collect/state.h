@@ -3,7 +3,7 @@
 // carries from one step to the next. All zero or empty at start.
 #include "services/text.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 struct CollectionState {
   int responseDelay = 0;  // milliseconds, passed to Delay
@@ -27,4 +27,4 @@ CollectionState& State();
 // The exit routine: releases the texts of the collection state.
 void ExitRoutine();
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

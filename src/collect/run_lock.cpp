@@ -1,4 +1,4 @@
-#include "app/run_lock.h"
+#include "collect/run_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include "services/library_layout.h"
 #include "services/native_path.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 namespace {
 
@@ -64,4 +64,4 @@ void DeleteCacheUnlessInUse() {
   DeleteFolder(layout::CacheFolder());
 }
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

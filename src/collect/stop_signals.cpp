@@ -1,4 +1,4 @@
-#include "app/stop_signals.h"
+#include "collect/stop_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,12 +9,12 @@
 #include <atomic>
 #include <cerrno>
 
-#include "app/run_lock.h"
+#include "collect/run_lock.h"
 #include "services/files.h"
 #include "services/http.h"
 #include "ui/window_services.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 namespace {
 
@@ -75,4 +75,4 @@ void SetPendingTemporary(const Text& path) {
   g_pendingTemporary = path;
 }
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

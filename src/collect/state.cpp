@@ -1,6 +1,6 @@
-#include "app/state.h"
+#include "collect/state.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 CollectionState& State() {
   static CollectionState state;
@@ -16,4 +16,4 @@ void ExitRoutine() {
   }
 }
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

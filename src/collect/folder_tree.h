@@ -1,9 +1,9 @@
 #pragma once
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 // Creates the library and cache folders under the program folder, one level at
 // a time; folders that exist are left alone and nothing is reported.
 void CreateFolderTree();
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

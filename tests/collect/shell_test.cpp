@@ -2,9 +2,9 @@
 // window's text field, the folder tree and the exit routine.
 #include <filesystem>
 
-#include "app/folder_tree.h"
-#include "app/register.h"
-#include "app/state.h"
+#include "collect/folder_tree.h"
+#include "collect/register.h"
+#include "collect/state.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "support/gui_access.h"
@@ -14,7 +14,7 @@
 #include "ui/templates/site_rules.h"
 #include "ui/window_services.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 namespace {
 
 using namespace lirvo::literals;
@@ -138,4 +138,4 @@ TEST_F(ShellTest, ExitRoutineReleasesTheTexts) {
 }
 
 }  // namespace
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

@@ -1,11 +1,11 @@
-#include "app/shell_handlers.h"
+#include "collect/shell_handlers.h"
 
-#include "app/run_lock.h"
-#include "app/state.h"
+#include "collect/run_lock.h"
+#include "collect/state.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 void MainCreated() {
   State().responseDelay = 1;
@@ -27,4 +27,4 @@ void ProgressResized() {
 
 void ProgressDestroyed() {}
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

@@ -1,10 +1,10 @@
-#include "app/folder_tree.h"
+#include "collect/folder_tree.h"
 
 #include "services/files.h"
 #include "services/library_layout.h"
 #include "ui/window_services.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 void CreateFolderTree() {
   // The completed list bounds the categories (see layout::FolderTree).
@@ -19,4 +19,4 @@ void CreateFolderTree() {
   for (const Text& folder : layout::FolderTree(completed, ongoing)) CreateFolder(folder);
 }
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

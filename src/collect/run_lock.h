@@ -4,7 +4,7 @@
 // folder is gone. A second copy is refused instead of sharing the cache.
 #include "services/text.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 enum class RunLock {
   kTaken,          // this process holds the lock (also when it already did)
@@ -24,4 +24,4 @@ void ReleaseRunLock();
 // Deletes the cache folder unless another process's run is using it.
 void DeleteCacheUnlessInUse();
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

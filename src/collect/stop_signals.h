@@ -9,7 +9,7 @@
 // Delay, is ended by the pipe's watcher on the GUI thread.
 #include "services/text.h"
 
-namespace lirvo::app {
+namespace lirvo::collect {
 
 // Needs the window engine (ui::Initialize) first. Once per process.
 void InstallStopSignals();
@@ -22,4 +22,4 @@ void StopIfRequested();
 // a stop removes.
 void SetPendingTemporary(const Text& path);
 
-}  // namespace lirvo::app
+}  // namespace lirvo::collect

@@ -1,8 +1,0 @@
-#pragma once
-
-namespace lirvo::app {
-
-// Binds this module's event handlers to their ids in the window templates.
-void RegisterHandlers();
-
-}  // namespace lirvo::app
