@@ -57,7 +57,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-bool NameFits(const Text& folder, const Text& name) {
+// The last name of a library path fits its folder's file system.
+bool NameFits(const Text& path) {
+  const Text folder = FolderOf(path);
+  const Text name = RightText(path, TextLength(path) - TextLength(folder) - 1);
   long max = ::pathconf(NativePath(folder).c_str(), _PC_NAME_MAX);
   if (max <= 0) max = NAME_MAX;
   return NativeName(name).size() <= static_cast<std::size_t>(max);
@@ -76,10 +79,9 @@ bool LooksLikeWebPage(std::string_view head) {
 }
 
 bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
-  return NameFits(layout::ArchiveFolder(categoryPath), title + ".rar") &&
-         NameFits(layout::CoverFolder(), title + ".jpg") &&
-         NameFits(layout::RecordFolder(categoryPath), title + ".ini") &&
-         NameFits(layout::RecordFolder(categoryPath), title + "简介.ini"_gbk);
+  return NameFits(layout::ArchivePath(categoryPath, title)) && NameFits(layout::CoverPath(title)) &&
+         NameFits(layout::RecordPath(categoryPath, title)) &&
+         NameFits(layout::IntroductionPath(categoryPath, title));
 }
 
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {

@@ -121,15 +121,11 @@ class CollectRun : public testing::Test {
   }
 
   Text PF(const Text& relative) const { return m_folder->Path(relative); }
-  Text Kind(const Choice& c) {
-    return (c.completed ? "完本\\"_gbk : "连载中\\"_gbk) + Category(c).name;
-  }
-  Text Archive(const Choice& c, const Text& title) {
-    return PF("小说\\"_gbk + Kind(c) + "\\" + title + ".rar");
-  }
-  Text Cover(const Text& title) const { return PF("小说\\jpg\\"_gbk + title + ".jpg"); }
-  Text Index() const { return PF("小说\\ini\\小说.ini"_gbk); }
-  Text RecordFolder(const Choice& c) { return PF("小说\\ini\\"_gbk + Kind(c) + "\\"); }
+  Text Kind(const Choice& c) { return layout::CategoryPath(c.completed, Category(c).name); }
+  Text Archive(const Choice& c, const Text& title) { return layout::ArchivePath(Kind(c), title); }
+  Text Cover(const Text& title) const { return layout::CoverPath(title); }
+  Text Index() const { return layout::NovelIndexPath(); }
+  Text RecordFolder(const Choice& c) { return layout::RecordFolder(Kind(c)) + "\\"; }
 
   static std::string ArchivePath(const Entry& e) { return "/down/2011/" + e.serial + ".rar"; }
   static std::string CoverPath(const Entry& e) { return "/dianzishu/UploadPic/" + e.coverPath; }

@@ -12,6 +12,7 @@
 #include "library/register.h"
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_layout.h"
 #include "services/native_path.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
@@ -45,10 +46,8 @@ class BrowseFixture : public GuiTest {
   static void MakeFolders(const Text& path) {
     std::filesystem::create_directories(NativePath(path));
   }
-  static Text KindFolder(bool completed) { return completed ? "完本"_gbk : "连载中"_gbk; }
-
-  Text ArchiveFolder(bool completed, const Text& category) const {
-    return m_folder.Path("小说\\"_gbk + KindFolder(completed) + "\\" + category);
+  static Text ArchiveFolder(bool completed, const Text& category) {
+    return layout::ArchiveFolder(layout::CategoryPath(completed, category));
   }
   void AddArchive(bool completed, const Text& category, const Text& name,
                   const Bytes& bytes = "Rar!") const {
@@ -57,13 +56,13 @@ class BrowseFixture : public GuiTest {
   }
   void AddIntroduction(bool completed, const Text& category, const Text& title,
                        const Bytes& bytes) const {
-    const Text folder = m_folder.Path("小说\\ini\\"_gbk + KindFolder(completed) + "\\" + category);
-    MakeFolders(folder);
-    ASSERT_TRUE(WriteFile(folder + "\\" + title + "简介.ini"_gbk, bytes));
+    const Text kind = layout::CategoryPath(completed, category);
+    MakeFolders(layout::RecordFolder(kind));
+    ASSERT_TRUE(WriteFile(layout::IntroductionPath(kind, title), bytes));
   }
   void AddCover(const Text& title, const Bytes& bytes) const {
-    MakeFolders(m_folder.Path("小说\\jpg"_gbk));
-    ASSERT_TRUE(WriteFile(m_folder.Path("小说\\jpg\\"_gbk + title + ".jpg"), bytes));
+    MakeFolders(layout::CoverFolder());
+    ASSERT_TRUE(WriteFile(layout::CoverPath(title), bytes));
   }
 
   // Loads the browse window as the collection summary does; its created
