@@ -31,8 +31,8 @@ bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts);
 inline bool WriteFile(const Text& path, std::string_view data) {
   return WriteFile(path, {data});
 }
-// Like WriteFile, but whole or not at all: a crash while writing leaves the
-// old content (or no file), never a part of the new one.
+// Like WriteFile, but whole or not at all: a crash while writing, a power loss
+// included, leaves the old content (or no file), never a part of the new one.
 bool WriteFileWhole(const Text& path, std::string_view data);
 
 // Moves a file over another one in the same folder in one step (rename).

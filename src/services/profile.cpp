@@ -11,6 +11,7 @@
 #include "services/ini_document.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
+#include "services/profile_lock.h"
 #include "services/replace_file.h"
 
 namespace lirvo {
@@ -92,12 +93,21 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
 }
 
 // A new key at the end of the file (each new title of the novel index) is
-// appended in one write; any other change replaces the whole file. Either
-// way the file holds exactly the document's bytes.
-bool WriteOut(const std::string& target, const IniDocument& document) {
+// appended in one write; any other change replaces the whole file, with the
+// new file locked before it takes the old one's place. Either way the file
+// holds exactly the document's bytes, and `written` describes it.
+bool WriteOut(ProfileLock& file, const std::string& target, const IniDocument& document,
+              struct stat& written) {
   const std::optional<std::string_view> tail = document.AppendedSinceSaved();
-  if (tail && AppendWhole(target, document.Bytes().size() - tail->size(), *tail)) return true;
-  return ReplaceFileContent(target, document.Bytes());
+  if (tail && file.Append(document.Bytes().size() - tail->size(), *tail)) {
+    written = file.Stat();
+    return true;
+  }
+  int locked = -1;
+  if (!ReplaceFileContentLocked(target, document.Bytes(), locked)) return false;
+  const bool ok = ::fstat(locked, &written) == 0;
+  ::close(locked);
+  return ok;
 }
 
 }  // namespace
@@ -138,17 +148,20 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
 
   std::string target;
   if (!ResolveReplaceTarget(NativePath(Text(path)), target)) return false;
-  std::shared_ptr<IniDocument> document;
-  switch (LoadProfile(target, document)) {
-    case ProfileLoad::kFailed:
+  // The file is read again under the lock: another process may have written
+  // it since this one last did.
+  ProfileLock locked;
+  switch (locked.Lock(target, newValue.has_value())) {
+    case ProfileLock::Result::kFailed:
       return false;
-    case ProfileLoad::kMissing:
-      document = std::make_shared<IniDocument>();
-      break;
-    case ProfileLoad::kLoaded:
+    case ProfileLock::Result::kMissing:
+      return true;  // nothing to remove
+    case ProfileLock::Result::kLocked:
       break;
   }
-  if (ExistsReadOnly(target)) return false;
+  if (IsReadOnlyFile(locked.Stat())) return false;
+  std::shared_ptr<IniDocument> document;
+  if (LoadProfile(locked.Fd(), target, document) != ProfileLoad::kLoaded) return false;
 
   bool changed = !keyName    ? document->RemoveSection(sectionName)
                  : !newValue ? document->RemoveKey(sectionName, *keyName)
@@ -156,12 +169,14 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   // Removing what is not there, or setting the value a key already has,
   // succeeds and leaves the file as it is.
   if (!changed) return true;
-  if (!WriteOut(target, *document)) {
+  struct stat written;
+  if (!WriteOut(locked, target, *document, written)) {
     DropProfile(target);
+    locked.RemoveIfCreated();
     return false;
   }
   document->MarkSaved();
-  StoreProfile(target, std::move(document));
+  StoreProfile(target, written, std::move(document));
   return true;
 }
 

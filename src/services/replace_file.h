@@ -1,7 +1,9 @@
 #pragma once
-// Writing a whole file so that a crash at any moment leaves either its old
-// content or the new one: the bytes go to a fresh file beside it, which then
-// takes its place by a rename. Native (POSIX) paths; for the file services.
+// Writing a whole file so that a crash at any moment, a power loss included,
+// leaves either its old content or the new one: the bytes go to a fresh file
+// beside it, which reaches the disk (fdatasync) before it takes the old one's
+// place by a rename, and the folder is synced after the rename. Native (POSIX)
+// paths; for the file and profile services.
 #include <sys/stat.h>
 
 #include <string>
@@ -34,13 +36,9 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target);
 // Puts `bytes` in the place of `target` (which may not exist yet), keeping its
 // permissions. On failure the old file is untouched and no temporary is left.
 bool ReplaceFileContent(const std::string& target, std::string_view bytes);
-
-// Adds `tail` at the end of `target` when the file still holds `size` bytes.
-// A kill of the program never leaves part of the tail: the kernel copies a
-// write page by page and a kill stops it only between pages, so a tail that
-// ends on the page it starts on is written at once, and a longer one by a
-// child process the program's kill does not reach. False when the file has
-// another size or the write fails: the caller then replaces the whole file.
-bool AppendWhole(const std::string& target, std::size_t size, std::string_view tail);
+// The same, with the new file locked (flock) before it takes the old one's
+// place: `locked` gets its descriptor, and other writers that lock the file
+// wait until the caller closes it.
+bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
 
 }  // namespace lirvo

@@ -1,0 +1,58 @@
+#pragma once
+// A profile file held for one change. Writers in any number of processes take
+// turns on an exclusive flock of the file, and each reads the file again under
+// it, so that none writes back an old copy over another's lines.
+//
+// A line added at the end goes in one write on an O_APPEND descriptor. While
+// that write is under way, a journal beside the file (".<name>.append") names
+// the file, its size before the write and the bytes being added. A writer
+// killed in the middle leaves the journal behind, and the next one to lock the
+// file cuts what the write left of those bytes (see ProfileLock::Lock). Appends
+// are not synced: after a power loss the latest lines may be missing.
+#include <sys/stat.h>
+
+#include <string>
+#include <string_view>
+
+namespace lirvo {
+
+class ProfileLock {
+ public:
+  enum class Result { kLocked, kMissing, kFailed };
+
+  ProfileLock() = default;
+  ProfileLock(const ProfileLock&) = delete;
+  ProfileLock& operator=(const ProfileLock&) = delete;
+  // Closing the file ends the lock.
+  ~ProfileLock();
+
+  // Opens and locks the file at `native` (a POSIX path to the file itself, not
+  // a link), creating it empty when it is missing and `create` is set;
+  // kMissing when it is missing and `create` is not. Then takes back what an
+  // interrupted append left.
+  Result Lock(const std::string& native, bool create);
+
+  int Fd() const { return m_fd; }
+  // The file as it is now (after this lock's own appends).
+  const struct stat& Stat() const { return m_stat; }
+
+  // Adds `tail` at the end in one write when the file holds `size` bytes.
+  // False, with the file as it was, when it holds another size, the journal
+  // cannot be written or the write fails.
+  bool Append(std::size_t size, std::string_view tail);
+
+  // Removes the file when this lock created it (a first write that failed).
+  void RemoveIfCreated();
+
+ private:
+  // True when no journal is left.
+  bool TakeBackTornAppend();
+
+  std::string m_path;
+  std::string m_journal;
+  int m_fd = -1;
+  bool m_created = false;
+  struct stat m_stat {};
+};
+
+}  // namespace lirvo
