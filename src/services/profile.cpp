@@ -110,6 +110,42 @@ bool WriteOut(ProfileLock& file, const std::string& target, const IniDocument& d
   return ok;
 }
 
+// The change WriteProfile asks for; whether the document changed.
+bool Change(IniDocument& document, std::string_view section,
+            const std::optional<std::string_view>& key,
+            const std::optional<std::string_view>& value) {
+  return !key     ? document.RemoveSection(section)
+         : !value ? document.RemoveKey(section, *key)
+                  : document.Set(section, *key, *value);
+}
+
+enum class Outcome { kDone, kFailed, kRaced };
+
+// A profile that does not exist yet is written whole under its name, unless
+// another writer made it first (kRaced).
+Outcome WriteNew(const std::string& target, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  auto document = std::make_shared<IniDocument>();
+  document->Set(section, key, value);
+  int locked = -1;
+  switch (CreateFileContentLocked(target, document->Bytes(), locked)) {
+    case Placed::kTaken:
+      return Outcome::kRaced;
+    case Placed::kFailed:
+      return Outcome::kFailed;
+    case Placed::kPlaced:
+      break;
+  }
+  struct stat written;
+  const bool ok = ::fstat(locked, &written) == 0;
+  if (ok) {
+    document->MarkSaved();
+    StoreProfile(target, written, std::move(document));
+  }
+  ::close(locked);
+  return ok ? Outcome::kDone : Outcome::kFailed;
+}
+
 }  // namespace
 
 Text ReadProfile(const Text& file, const Text& section, const Text& key, const Text& defaultValue) {
@@ -150,34 +186,41 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   if (!ResolveReplaceTarget(NativePath(Text(path)), target)) return false;
   // The file is read again under the lock: another process may have written
   // it since this one last did.
-  ProfileLock locked;
-  switch (locked.Lock(target, newValue.has_value())) {
-    case ProfileLock::Result::kFailed:
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    ProfileLock locked;
+    switch (locked.Lock(target)) {
+      case ProfileLock::Result::kFailed:
+        return false;
+      case ProfileLock::Result::kMissing:
+        if (!keyName || !newValue) return true;  // nothing to remove
+        switch (WriteNew(target, sectionName, *keyName, *newValue)) {
+          case Outcome::kDone:
+            return true;
+          case Outcome::kFailed:
+            return false;
+          case Outcome::kRaced:
+            continue;
+        }
+        break;
+      case ProfileLock::Result::kLocked:
+        break;
+    }
+    if (IsReadOnlyFile(locked.Stat())) return false;
+    std::shared_ptr<IniDocument> document;
+    if (LoadProfile(locked.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+    // Removing what is not there, or setting the value a key already has,
+    // succeeds and leaves the file as it is.
+    if (!Change(*document, sectionName, keyName, newValue)) return true;
+    struct stat written;
+    if (!WriteOut(locked, target, *document, written)) {
+      DropProfile(target);
       return false;
-    case ProfileLock::Result::kMissing:
-      return true;  // nothing to remove
-    case ProfileLock::Result::kLocked:
-      break;
+    }
+    document->MarkSaved();
+    StoreProfile(target, written, std::move(document));
+    return true;
   }
-  if (IsReadOnlyFile(locked.Stat())) return false;
-  std::shared_ptr<IniDocument> document;
-  if (LoadProfile(locked.Fd(), target, document) != ProfileLoad::kLoaded) return false;
-
-  bool changed = !keyName    ? document->RemoveSection(sectionName)
-                 : !newValue ? document->RemoveKey(sectionName, *keyName)
-                             : document->Set(sectionName, *keyName, *newValue);
-  // Removing what is not there, or setting the value a key already has,
-  // succeeds and leaves the file as it is.
-  if (!changed) return true;
-  struct stat written;
-  if (!WriteOut(locked, target, *document, written)) {
-    DropProfile(target);
-    locked.RemoveIfCreated();
-    return false;
-  }
-  document->MarkSaved();
-  StoreProfile(target, written, std::move(document));
-  return true;
+  return false;
 }
 
 }  // namespace lirvo

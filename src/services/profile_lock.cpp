@@ -17,7 +17,7 @@ constexpr std::string_view kJournalMark = "lirvo-append";
 std::string JournalPath(const std::string& native) {
   const std::size_t slash = native.rfind('/');
   const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
-  return native.substr(0, name) + "." + native.substr(name) + ".append";
+  return native.substr(0, name) + AppendJournalName(std::string_view(native).substr(name));
 }
 
 // The journal: "lirvo-append <device> <inode> <size>\n", then the bytes.
@@ -64,22 +64,13 @@ ProfileLock::~ProfileLock() {
   if (m_fd >= 0) ::close(m_fd);
 }
 
-ProfileLock::Result ProfileLock::Lock(const std::string& native, bool create) {
-  m_path = native;
+ProfileLock::Result ProfileLock::Lock(const std::string& native) {
   m_journal = JournalPath(native);
   // Another writer may replace or remove the file while this one waits for
   // the lock; then the lock is taken again on what the name holds now.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    bool created = false;
-    int fd = ::open(native.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT && create) {
-      fd = ::open(native.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno == EEXIST) continue;
-      created = fd >= 0;
-    }
-    if (fd < 0) {
-      return !create && (errno == ENOENT || errno == ENOTDIR) ? Result::kMissing : Result::kFailed;
-    }
+    const int fd = ::open(native.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? Result::kMissing : Result::kFailed;
     struct stat held;
     struct stat named;
     if (!LockWhole(fd) || ::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
@@ -90,7 +81,6 @@ ProfileLock::Result ProfileLock::Lock(const std::string& native, bool create) {
         named.st_ino == held.st_ino) {
       m_fd = fd;
       m_stat = held;
-      m_created = created;
       // A torn append that could not be taken back must not be built on.
       return TakeBackTornAppend() ? Result::kLocked : Result::kFailed;
     }
@@ -156,10 +146,6 @@ bool ProfileLock::Append(std::size_t size, std::string_view tail) {
   ::unlink(m_journal.c_str());
   if (::fstat(m_fd, &m_stat) != 0) return false;
   return ok;
-}
-
-void ProfileLock::RemoveIfCreated() {
-  if (m_created) ::unlink(m_path.c_str());
 }
 
 }  // namespace lirvo

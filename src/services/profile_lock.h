@@ -4,7 +4,7 @@
 // it, so that none writes back an old copy over another's lines.
 //
 // A line added at the end goes in one write on an O_APPEND descriptor. While
-// that write is under way, a journal beside the file (".<name>.append") names
+// that write is under way, a journal beside the file (AppendJournalName) names
 // the file, its size before the write and the bytes being added. A writer
 // killed in the middle leaves the journal behind, and the next one to lock the
 // file cuts what the write left of those bytes (see ProfileLock::Lock). Appends
@@ -27,10 +27,9 @@ class ProfileLock {
   ~ProfileLock();
 
   // Opens and locks the file at `native` (a POSIX path to the file itself, not
-  // a link), creating it empty when it is missing and `create` is set;
-  // kMissing when it is missing and `create` is not. Then takes back what an
-  // interrupted append left.
-  Result Lock(const std::string& native, bool create);
+  // a link), then takes back what an interrupted append left. kMissing when
+  // there is no file (a new one is made with CreateFileContentLocked).
+  Result Lock(const std::string& native);
 
   int Fd() const { return m_fd; }
   // The file as it is now (after this lock's own appends).
@@ -41,17 +40,12 @@ class ProfileLock {
   // cannot be written or the write fails.
   bool Append(std::size_t size, std::string_view tail);
 
-  // Removes the file when this lock created it (a first write that failed).
-  void RemoveIfCreated();
-
  private:
   // True when no journal is left.
   bool TakeBackTornAppend();
 
-  std::string m_path;
   std::string m_journal;
   int m_fd = -1;
-  bool m_created = false;
   struct stat m_stat {};
 };
 

@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::string_view kTemporaryPrefix = ".lirvo-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::string_view kJournalPrefix = ".lirvo-append-";
 
 bool IsDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
@@ -44,8 +45,9 @@ bool DataSync(int fd) {
 }
 
 // With `locked` set, the new file stays open and locked and its descriptor
-// goes there.
-bool Replace(const std::string& target, std::string_view bytes, int* locked) {
+// goes there. With `onlyNew`, the new file is linked in where no file is
+// instead of renamed over the old one.
+Placed Place(const std::string& target, std::string_view bytes, int* locked, bool onlyNew) {
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
   const std::size_t slash = target.rfind('/');
@@ -56,9 +58,9 @@ bool Replace(const std::string& target, std::string_view bytes, int* locked) {
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = folder + NewTemporaryName();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST) return Placed::kFailed;
   }
-  if (fd < 0) return false;
+  if (fd < 0) return Placed::kFailed;
   bool ok = WriteAll(fd, bytes);
   if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
   // No one else knows the fresh file yet, so the lock is had at once.
@@ -66,15 +68,27 @@ bool Replace(const std::string& target, std::string_view bytes, int* locked) {
   // The content is on the disk before the name points at it: otherwise a
   // power loss could leave the new name on an empty or partial file.
   if (ok) ok = DataSync(fd);
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  bool taken = false;
+  if (ok && onlyNew) {
+    if (::link(temp.c_str(), target.c_str()) == 0) {
+      ::unlink(temp.c_str());  // the file goes on under the target's name
+    } else if (errno == EPERM || errno == EOPNOTSUPP) {
+      onlyNew = false;  // a file system without hard links: the rename, unguarded
+    } else {
+      taken = errno == EEXIST;
+      ok = false;
+    }
+  }
+  if (ok && !onlyNew && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) ::unlink(temp.c_str());
   if (ok && locked != nullptr) {
     *locked = fd;
   } else if (::close(fd) != 0) {
     ok = false;
   }
-  if (ok) SyncFolderOf(target);
-  return ok;
+  if (!ok) return taken ? Placed::kTaken : Placed::kFailed;
+  SyncFolderOf(target);
+  return Placed::kPlaced;
 }
 
 }  // namespace
@@ -85,7 +99,12 @@ std::string NewTemporaryName() {
          std::to_string(++counter) + std::string(kTemporarySuffix);
 }
 
+std::string AppendJournalName(std::string_view name) {
+  return std::string(kJournalPrefix) + std::string(name);
+}
+
 bool IsTemporaryName(std::string_view name) {
+  if (name.starts_with(kJournalPrefix) && name.size() > kJournalPrefix.size()) return true;
   // Earlier versions used one fixed download name per folder; a run that
   // died may have left it in the library.
   if (name == ".lirvo-download.tmp") return true;
@@ -131,11 +150,15 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target) {
 }
 
 bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
-  return Replace(target, bytes, nullptr);
+  return Place(target, bytes, nullptr, false) == Placed::kPlaced;
 }
 
 bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
-  return Replace(target, bytes, &locked);
+  return Place(target, bytes, &locked, false) == Placed::kPlaced;
+}
+
+Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
+  return Place(target, bytes, &locked, true);
 }
 
 }  // namespace lirvo

@@ -15,8 +15,11 @@ namespace lirvo {
 // Unique per process and call, ASCII, and short, so that a file written beside
 // a name near the file system's limit never passes it.
 std::string NewTemporaryName();
-// True for a name that NewTemporaryName gives (in any process), and for the
-// fixed download name of earlier versions.
+// The name of the journal kept beside the profile `name` while a line is
+// appended to it: ".lirvo-append-<name>".
+std::string AppendJournalName(std::string_view name);
+// True for a name that NewTemporaryName or AppendJournalName gives (in any
+// process), and for the fixed download name of earlier versions.
 bool IsTemporaryName(std::string_view name);
 
 // A file that no one may write stands for the read-only attribute: the file
@@ -40,5 +43,11 @@ bool ReplaceFileContent(const std::string& target, std::string_view bytes);
 // place: `locked` gets its descriptor, and other writers that lock the file
 // wait until the caller closes it.
 bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
+
+enum class Placed { kPlaced, kTaken, kFailed };
+// Like ReplaceFileContentLocked, but only where no file is: the new file is
+// linked in under the name, which fails when another file got there first
+// (kTaken; nothing is written then).
+Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
 
 }  // namespace lirvo
