@@ -7,8 +7,9 @@
 // that write is under way, a journal beside the file (AppendJournalName) names
 // the file, its size before the write and the bytes being added. A writer
 // killed in the middle leaves the journal behind, and the next one to lock the
-// file cuts what the write left of those bytes (see ProfileLock::Lock). Appends
-// are not synced: after a power loss the latest lines may be missing.
+// file cuts what the write left of those bytes (TakeBackTornAppend says what
+// it cuts and what it leaves). Appends are not synced: after a power loss the
+// latest lines may be missing.
 #include <sys/stat.h>
 
 #include <string>

@@ -1,9 +1,11 @@
 #pragma once
-// Writing a whole file so that a crash at any moment, a power loss included,
-// leaves either its old content or the new one: the bytes go to a fresh file
-// beside it, which reaches the disk (fdatasync) before it takes the old one's
-// place by a rename, and the folder is synced after the rename. Native (POSIX)
-// paths; for the file and profile services.
+// Writing a whole file so that a crash at any moment leaves either its old
+// content or the new one: the bytes go to a fresh file beside it, which takes
+// the old one's place by a rename. When there is an old file, the new one
+// reaches the disk (fdatasync) before the rename and the folder is synced
+// after it, so that a power loss keeps one of the two as well. A file that is
+// new is not synced: after a power loss it may be missing, empty or short.
+// Native (POSIX) paths; for the file and profile services.
 #include <sys/stat.h>
 
 #include <string>
