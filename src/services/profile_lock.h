@@ -4,12 +4,13 @@
 // it, so that none writes back an old copy over another's lines.
 //
 // A line added at the end goes in one write on an O_APPEND descriptor. While
-// that write is under way, a journal beside the file (AppendJournalName) names
-// the file, its size before the write and the bytes being added. A writer
-// killed in the middle leaves the journal behind, and the next one to lock the
-// file cuts what the write left of those bytes (TakeBackTornAppend says what
-// it cuts and what it leaves). Appends are not synced: after a power loss the
-// latest lines may be missing.
+// that write is under way, a note on the file itself (an extended attribute,
+// "user.lirvo.append") holds its size before the write and the length being
+// added; no file is made or removed for it. A writer killed in the middle
+// leaves the note behind, and the next one to lock the file cuts what the write
+// left (TakeBackTornAppend says what it cuts and what it leaves). Where the file
+// system keeps no such notes, a new line replaces the whole file instead.
+// Appends are not synced: after a power loss the latest lines may be missing.
 #include <sys/stat.h>
 
 #include <string>
@@ -37,15 +38,14 @@ class ProfileLock {
   const struct stat& Stat() const { return m_stat; }
 
   // Adds `tail` at the end in one write when the file holds `size` bytes.
-  // False, with the file as it was, when it holds another size, the journal
-  // cannot be written or the write fails.
+  // False, with the file as it was, when it holds another size, the note
+  // cannot be set or the write fails.
   bool Append(std::size_t size, std::string_view tail);
 
  private:
-  // True when no journal is left.
+  // True when no note is left.
   bool TakeBackTornAppend();
 
-  std::string m_journal;
   int m_fd = -1;
   struct stat m_stat {};
 };

@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::string_view kTemporaryPrefix = ".lirvo-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
-constexpr std::string_view kJournalPrefix = ".lirvo-append-";
 
 bool IsDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
@@ -102,12 +101,7 @@ std::string NewTemporaryName() {
          std::to_string(++counter) + std::string(kTemporarySuffix);
 }
 
-std::string AppendJournalName(std::string_view name) {
-  return std::string(kJournalPrefix) + std::string(name);
-}
-
 bool IsTemporaryName(std::string_view name) {
-  if (name.starts_with(kJournalPrefix) && name.size() > kJournalPrefix.size()) return true;
   // Earlier versions used one fixed download name per folder; a run that
   // died may have left it in the library.
   if (name == ".lirvo-download.tmp") return true;

@@ -17,11 +17,8 @@ namespace lirvo {
 // Unique per process and call, ASCII, and short, so that a file written beside
 // a name near the file system's limit never passes it.
 std::string NewTemporaryName();
-// The name of the journal kept beside the profile `name` while a line is
-// appended to it: ".lirvo-append-<name>".
-std::string AppendJournalName(std::string_view name);
-// True for a name that NewTemporaryName or AppendJournalName gives (in any
-// process), and for the fixed download name of earlier versions.
+// True for a name that NewTemporaryName gives (in any process), and for the
+// fixed download name of earlier versions.
 bool IsTemporaryName(std::string_view name);
 
 // A file that no one may write stands for the read-only attribute: the file
