@@ -66,9 +66,9 @@ Placed Place(const std::string& target, std::string_view bytes, int* locked, boo
   if (ok && locked != nullptr) ok = ::flock(fd, LOCK_EX) == 0;
   // The content is on the disk before the name points at it: otherwise a
   // power loss could leave the old name on an empty or partial file. A file
-  // that is new has no old content to keep, and is not synced: each sync
-  // waits for the file system's journal, and with it for every archive the
-  // run has written, which made a run several times slower.
+  // that is new has no old content to keep, and is not synced: a sync waits
+  // for the disk behind the archives a run has just written, and one per new
+  // record and introduction made a run several times slower.
   if (ok && existed) ok = DataSync(fd);
   bool taken = false;
   if (ok && onlyNew) {
