@@ -1,21 +1,21 @@
 #include "app/shell_handlers.h"
 
+#include "app/run_lock.h"
 #include "app/state.h"
-#include "services/files.h"
-#include "services/library_layout.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
 namespace lirvo::app {
-
 
 void MainCreated() {
   State().responseDelay = 1;
   ui::OpenWindow(ui::Window::Update, std::nullopt, false);
 }
 
+// The lock goes only after the cache: a run that starts next may use it.
 void MainDestroyed() {
-  DeleteFolder(layout::CacheFolder());
+  DeleteCacheUnlessInUse();
+  ReleaseRunLock();
   ui::ReleaseRuntimeObjects();
 }
 

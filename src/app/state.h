@@ -11,7 +11,9 @@ struct CollectionState {
   int currentPage = 0;
   int newCount = 0;
   int existingCount = 0;
-  Text categoryPath;  // "完本\" or "连载中\" + category name
+  int failedCount = 0;             // new novels whose archive did not arrive whole
+  bool libraryUnwritable = false;  // a write was refused: the run fetches no more
+  Text categoryPath;               // "完本\" or "连载中\" + category name
   Text entrySerial;
   Text entryAuthor;
   Text entryIntroduction;

@@ -1,13 +1,22 @@
 #include "collect/downloads.h"
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <fstream>
+
 #include "app/state.h"
+#include "app/stop_signals.h"
 #include "collect/extraction.h"
 #include "collect/records.h"
+#include "collect/run_problems.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
 #include "services/gbk.h"
-#include "services/http.h"
 #include "services/library_layout.h"
+#include "services/native_path.h"
 #include "ui/ids.h"
 #include "ui/props.h"
 
@@ -18,31 +27,78 @@ namespace mw = ui::main_win;
 
 namespace {
 
+// Enough to see past a byte order mark and leading white space.
+constexpr std::size_t kHeadBytes = 1024;
+
 // The download step measures its own files: a title's "?" or "*" is part of
 // the name, not a wildcard.
 Text SizeText(const Text& file) {
   return ToText(RoundNumber(ExactFileSize(file), 0));
 }
 
-// The folder part of a path built with backslashes.
-Text FolderOf(const Text& path) {
-  return LeftText(path, FindTextReverse(path, "\\") - 1);
+std::string ReadHead(const Text& file) {
+  std::ifstream in(NativePath(file), std::ios::binary);
+  std::string head(kHeadBytes, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head;
+}
+
+bool IsWholeFile(const HttpResult& result, const Text& file) {
+  return result.complete && result.status == 200 && ExactFileSize(file) > 0 &&
+         !LooksLikeWebPage(ReadHead(file));
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool NameFits(const Text& folder, const Text& name) {
+  long max = ::pathconf(NativePath(folder).c_str(), _PC_NAME_MAX);
+  if (max <= 0) max = NAME_MAX;
+  return NativeName(name).size() <= static_cast<std::size_t>(max);
 }
 
 }  // namespace
 
-bool DownloadOver(const Text& url, const Text& target) {
-  const HttpResult result = HttpFetch(url);
-  const Text temporary = TemporaryFileIn(FolderOf(target));
-  bool replaced = false;
-  if (result.complete && result.status >= 200 && result.status < 300) {
-    replaced = WriteFile(temporary, result.body) && MoveFileOver(temporary, target);
+bool LooksLikeWebPage(std::string_view head) {
+  if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+  while (!head.empty() && std::isspace(static_cast<unsigned char>(head.front())))
+    head.remove_prefix(1);
+  for (std::string_view start : {"<!doctype", "<html", "<head", "<body"}) {
+    if (StartsWithNoCase(head, start)) return true;
   }
-  // A broken transfer never touches what the library holds; a novel without any
-  // file gets an empty one, so its record shows 0 and the next run fetches again.
-  if (!replaced && ExactFileSize(target) == -1) WriteFile(target, "");
-  DeleteFile(temporary);
-  return replaced;
+  return false;
+}
+
+bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
+  return NameFits(layout::ArchiveFolder(categoryPath), title + ".rar") &&
+         NameFits(layout::CoverFolder(), title + ".jpg") &&
+         NameFits(layout::RecordFolder(categoryPath), title + ".ini") &&
+         NameFits(layout::RecordFolder(categoryPath), title + "简介.ini"_gbk);
+}
+
+Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
+  const Text temporary = TemporaryFileIn(FolderOf(target));
+  app::SetPendingTemporary(temporary);
+  const HttpResult result = HttpFetchToFile(url, temporary, kind);
+  int writeError = result.failure == HttpFailure::kWrite ? result.writeError : 0;
+  bool replaced = false;
+  if (writeError == 0 && IsWholeFile(result, temporary)) {
+    errno = 0;
+    replaced = MoveFileOver(temporary, target);
+    if (!replaced) writeError = errno;
+  }
+  if (!replaced) DeleteFile(temporary);
+  app::SetPendingTemporary({});
+  if (ReportLibraryProblem(target, writeError)) return Stored::kLibraryUnwritable;
+  if (replaced) return Stored::kReplaced;
+  if (!HttpRequestsCancelled() && ExactFileSize(target) == -1) WriteFile(target, "");
+  return Stored::kKept;
 }
 
 void DownloadStep(const Text& entry, const Markers& markers) {
@@ -66,7 +122,13 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   if (title.empty() || state.entryIntroduction.empty()) return;
   if (existed) {
     state.archiveSizeText = SizeText(archive);
-    RecordStep(true);
+    RecordStep(Outcome::kExisted);
+    return;
+  }
+  // Too long a name would be fetched and thrown away on every run.
+  if (!FitsAsFileNames(state.categoryPath, title)) {
+    state.archiveSizeText = SizeText(archive);
+    RecordStep(Outcome::kUnnamable);
     return;
   }
 
@@ -76,17 +138,32 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   state.downloadPageUrl =
       Text("http://") + hosts::kText + "/txt/" + state.entrySerial + "txt.html#";
   if (!state.entrySerial.empty()) {
-    WriteFile(layout::DownloadPagePath(title), HttpGet(state.downloadPageUrl));
+    const Bytes page = HttpGet(state.downloadPageUrl);
+    app::StopIfRequested();
+    const Text pageFile = layout::DownloadPagePath(title);
+    WriteInLibrary(pageFile, [&] { return WriteFile(pageFile, page); });
     const Text cover = layout::CoverPath(title);
-    for (int attempt = 0; attempt < kCoverAttempts && ExactFileSize(cover) <= kCoverBytes;
+    for (int attempt = 0; !state.libraryUnwritable && attempt < kCoverAttempts &&
+                          ExactFileSize(cover) <= kCoverBytes;
          ++attempt) {
-      DownloadOver(state.coverUrl, cover);
+      DownloadOver(state.coverUrl, cover, HttpKind::kCover);
+      app::StopIfRequested();
     }
   }
-  DownloadOver(Text("http://") + hosts::kDownload + "/down/2011/" + state.entrySerial + ".rar",
-               archive);
+  // Once the library refuses a write, every further download would be lost.
+  Stored stored = Stored::kLibraryUnwritable;
+  if (!state.libraryUnwritable) {
+    stored = DownloadOver(
+        Text("http://") + hosts::kDownload + "/down/2011/" + state.entrySerial + ".rar", archive,
+        HttpKind::kArchive);
+    app::StopIfRequested();
+  }
+  if (stored == Stored::kLibraryUnwritable) {
+    ++state.failedCount;
+    return;
+  }
   state.archiveSizeText = SizeText(archive);
-  RecordStep(false);
+  RecordStep(stored == Stored::kReplaced ? Outcome::kNew : Outcome::kFailed);
 }
 
 }  // namespace lirvo::collect

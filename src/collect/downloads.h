@@ -1,7 +1,10 @@
 #pragma once
 // The download step: the existence check, then download page, cover and
 // archive of a new novel, ending in the record step.
+#include <string_view>
+
 #include "collect/cuts.h"
+#include "services/http.h"
 #include "services/text.h"
 
 namespace lirvo::collect {
@@ -16,10 +19,26 @@ inline constexpr int kCoverAttempts = 3;
 // Runs for every entry the page loop reaches, the empty ones included.
 void DownloadStep(const Text& entry, const Markers& markers);
 
-// Fetches url into target through a temporary file of this process in the
-// target's folder (hidden, never ending in ".rar" or ".jpg"), moved over the target only when the
-// whole body arrived with a 2xx status. Otherwise an existing target stays as it was and a missing
-// one is created empty. True when the target was replaced.
-bool DownloadOver(const Text& url, const Text& target);
+enum class Stored {
+  kReplaced,           // the target now holds the new body
+  kKept,               // the answer was not a whole file: the target is as it was
+  kLibraryUnwritable,  // the folder refused the write (the run has been told to stop)
+};
+
+// Fetches url into a temporary file of this process in the target's folder
+// and moves it over the target only when a complete 200 answer brought a
+// non-empty body that is not a web page. Otherwise the target stays byte for
+// byte; a missing one is created empty, so its record shows 0 and the next run
+// fetches it again.
+Stored DownloadOver(const Text& url, const Text& target, HttpKind kind);
+
+// True when the first bytes of a body are those of an HTML page: "<!DOCTYPE",
+// "<html", "<head" or "<body" in any case, after an optional UTF-8 byte order
+// mark and white space. A site sends such a page with status 200 for an error.
+bool LooksLikeWebPage(std::string_view head);
+
+// True when every file the library keeps for the title (archive, cover,
+// record, introduction) can be named in its folder.
+bool FitsAsFileNames(const Text& categoryPath, const Text& title);
 
 }  // namespace lirvo::collect

@@ -62,7 +62,7 @@ void ParseListingPage(int page) {
   const Bytes cached = ReadFile(layout::ListingCachePath(SelectedCategory(), page));
   WalkPage(cached, markers, CompletedType(), [&markers](const Text& entry) {
     ProcessEntry(entry, markers);
-    if (CurrentTitle().empty()) return false;
+    if (CurrentTitle().empty() || app::State().libraryUnwritable) return false;
     ui::Delay(app::State().responseDelay);
     return true;
   });

@@ -1,7 +1,9 @@
 #include "collect/listing.h"
 
 #include "app/state.h"
+#include "app/stop_signals.h"
 #include "collect/rules.h"
+#include "collect/run_problems.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
@@ -29,12 +31,21 @@ void FetchListingPages() {
   const ui::Unit urls = completed ? mw::完本网页 : mw::连载网页;
   const Text category = SelectedCategory();
   const Text prefix = ui::ComboItemText(urls, ui::ComboIndex(urls));
-  for (long long n = 1; n <= state.pageCount; ++n) {
+  for (long long n = 1; n <= state.pageCount && !state.libraryUnwritable; ++n) {
     const int page = static_cast<int>(n);
     const Text url = prefix + ToText(page) + ".html";
     ui::SetComboText(urls, url);  // the URL list's edit field shows the page being fetched
+    const HttpResult answer = HttpFetch(url);
+    app::StopIfRequested();
+    // A first page that brings nothing means the site is out of reach; the
+    // run ends with an empty summary as before, but the user learns why.
+    if (page == 1 &&
+        (!answer.complete || answer.status < 200 || answer.status >= 300 || answer.body.empty()))
+      ReportSiteProblem(url, answer);
     const Text file = layout::ListingCachePath(category, page);
-    WriteFile(file, HttpGet(url));
+    if (!WriteInLibrary(file, [&] { return WriteFile(file, answer.body); }) &&
+        state.libraryUnwritable)
+      break;
     if (FileSize(file) < kShortPageBytes) break;
     ui::Delay(state.responseDelay);
   }

@@ -6,6 +6,7 @@ namespace lirvo::collect {
 
 // Sets the page count from 编辑框1, fetches pages 1.. into the cache until one
 // comes back shorter than 3000 bytes, then opens the collection page window.
+// Fetches nothing once the library cannot be written.
 void FetchListingPages();
 
 }  // namespace lirvo::collect

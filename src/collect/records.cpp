@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "app/run_lock.h"
 #include "app/state.h"
 #include "collect/extraction.h"
 #include "collect/rules.h"
+#include "collect/run_problems.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
@@ -23,9 +25,16 @@ namespace {
 
 constexpr int kQuestionOkCancel = 33;
 
-Text Counts(int newCount, int existingCount) {
-  return ToText(newCount + existingCount) + "篇小说，其中已存在"_gbk + ToText(existingCount) +
-         "篇小说，本次成功采集"_gbk + ToText(newCount);
+Text CountsText(const Counts& c) {
+  Text text = ToText(c.fresh + c.existing + c.failed) + "篇小说，其中已存在"_gbk +
+              ToText(c.existing) + "篇小说，本次成功采集"_gbk + ToText(c.fresh) + "篇小说"_gbk;
+  if (c.failed > 0) text += "，下载失败"_gbk + ToText(c.failed) + "篇"_gbk;
+  return text;
+}
+
+Counts RunCounts() {
+  const app::CollectionState& state = app::State();
+  return {state.newCount, state.existingCount, state.failedCount};
 }
 
 }  // namespace
@@ -40,38 +49,57 @@ Text KilobytesText(const Text& sizeText) {
 }
 
 Text ProgressText(const Text& title, const Text& author, const Text& archiveKilobytes,
-                  const Text& introduction, int newCount, int existingCount, const Text& label) {
+                  const Text& introduction, const Counts& counts, const Text& label) {
   return "标题："_gbk + title + " \r\n" + "作者："_gbk + author + "\r\n" + "压缩文件大小："_gbk +
          archiveKilobytes + "KB\r\n" + "简介："_gbk + introduction + "\r\n\r\n" +
-         std::string(15, ' ') + "共采集"_gbk + Counts(newCount, existingCount) +
-         "篇小说！  正在采集"_gbk + label + "...";
+         std::string(15, ' ') + "共采集"_gbk + CountsText(counts) + "！  正在采集"_gbk + label +
+         "...";
 }
 
-Text SummaryText(int newCount, int existingCount) {
-  return "采集完成，共采集"_gbk + Counts(newCount, existingCount) + "篇小说！是否查看文件？"_gbk;
+Text SummaryText(const Counts& counts) {
+  return "采集完成，共采集"_gbk + CountsText(counts) + "！是否查看文件？"_gbk;
 }
 
-void RecordStep(bool existed) {
+Text ShownIntroduction(const Text& introduction) {
+  if (introduction.size() <= kShownIntroductionBytes) return introduction;
+  // The text services pair a byte of 0x80 or more with the byte after it.
+  std::size_t end = 0;
+  while (end < kShownIntroductionBytes) {
+    const std::size_t next = end + (static_cast<unsigned char>(introduction[end]) >= 0x80 ? 2 : 1);
+    if (next > kShownIntroductionBytes) break;
+    end = next;
+  }
+  return introduction.substr(0, end);
+}
+
+void RecordStep(Outcome outcome) {
   app::CollectionState& state = app::State();
   const Text label = RunLabel(CompletedType(), SelectedCategory());
   const Text& title = CurrentTitle();
-  // Whole or not at all: a run killed here must not leave half an introduction.
-  WriteFileWhole(layout::IntroductionPath(state.categoryPath, title),
-                 ToBytes(state.entryIntroduction));
-  WriteProfile(layout::RecordPath(state.categoryPath, title), title, "作者"_gbk, state.entryAuthor);
-  WriteProfile(layout::NovelIndexPath(), "小说"_gbk, title,
-               layout::ArchivePath(state.categoryPath, title));
-  if (!existed) ++state.newCount;
+  if (outcome != Outcome::kUnnamable) {
+    // Whole or not at all: a run killed here must not leave half an introduction.
+    const Text introduction = layout::IntroductionPath(state.categoryPath, title);
+    WriteInLibrary(introduction,
+                   [&] { return WriteFileWhole(introduction, ToBytes(state.entryIntroduction)); });
+    const Text record = layout::RecordPath(state.categoryPath, title);
+    WriteInLibrary(record,
+                   [&] { return WriteProfile(record, title, "作者"_gbk, state.entryAuthor); });
+    WriteInLibrary(layout::NovelIndexPath(), [&] {
+      return WriteProfile(layout::NovelIndexPath(), "小说"_gbk, title,
+                          layout::ArchivePath(state.categoryPath, title));
+    });
+  }
+  if (outcome == Outcome::kNew) ++state.newCount;
+  if (outcome == Outcome::kFailed || outcome == Outcome::kUnnamable) ++state.failedCount;
   ui::SetContent(ui::progress_win::编辑框1,
                  ProgressText(title, state.entryAuthor, KilobytesText(state.archiveSizeText),
-                              state.entryIntroduction, state.newCount, state.existingCount, label));
+                              ShownIntroduction(state.entryIntroduction), RunCounts(), label));
   ui::Delay(state.responseDelay);
 }
 
 void Summary() {
-  const app::CollectionState& state = app::State();
-  if (ui::MessageBox(SummaryText(state.newCount, state.existingCount), kQuestionOkCancel) != 0) {
-    DeleteFolder(layout::CacheFolder());
+  if (ui::MessageBox(SummaryText(RunCounts()), kQuestionOkCancel) != 0) {
+    app::DeleteCacheUnlessInUse();
     ui::EndProgram(0);
   }
   ui::OpenWindow(ui::Window::Browse);

@@ -18,14 +18,13 @@ Text CurrentCategory(bool completed) {
   return ui::ComboText(completed ? bw::完本类 : bw::连载类);
 }
 
-// List the side's folder, hand the focus to the file box and let its refresh
-// run before the pool is rebuilt from whatever folder the box lists by then.
+// List the side's folder (which rebuilds the pool), hand the focus to the file
+// box and let its refresh run.
 void SwitchFolder(bool completed) {
   ui::SetFileBoxFolder(bw::文件框1, layout::ArchiveFolder(layout::CategoryPath(
                                         completed, CurrentCategory(completed))));
   ui::SetFocus(bw::文件框1);
   ui::Delay(app::State().responseDelay);
-  RebuildTitlePool();
 }
 
 }  // namespace
@@ -56,7 +55,6 @@ void RebuildTitlePool() {
 void BrowseCreated() {
   ui::SetFileBoxFolder(bw::文件框1,
                        layout::ArchiveFolder(layout::CategoryPath(true, CurrentCategory(true))));
-  RebuildTitlePool();
 }
 
 void BrowseDestroyed() {

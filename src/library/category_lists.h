@@ -12,6 +12,8 @@ Text ArchivePattern(const Text& folder);
 Text TitleOfName(const Text& name);
 
 // Refills the title pool from the archives of the folder the file box lists.
+// Bound to the file box's folder-set event, so every folder change, the
+// collection summary's hand-off among them, brings the pool along.
 void RebuildTitlePool();
 
 // Handlers.

@@ -17,6 +17,7 @@ void RegisterHandlers() {
   ui::RegisterHandler(Handler::BrowseOngoingSelected, &BrowseOngoingSelected);
   ui::RegisterHandler(Handler::BrowseFileSelected, &BrowseFileSelected);
   ui::RegisterHandler(Handler::BrowseFileDoubleClicked, &BrowseFileDoubleClicked);
+  ui::RegisterHandler(Handler::BrowseFolderSet, &RebuildTitlePool);
   ui::RegisterHandler(Handler::BrowseTimerTick, &BrowseTimerTick);
   ui::RegisterHandler(Handler::BrowseSearchGotFocus, &BrowseSearchGotFocus);
   ui::RegisterHandler(Handler::BrowseSearchLostFocus, &BrowseSearchLostFocus);

@@ -1,6 +1,8 @@
 #include "services/http.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,11 +11,12 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "services/blocking_call.h"
-#include "services/files.h"
 #include "services/http_proxy.h"
 #include "services/http_url.h"
+#include "services/native_path.h"
 
 namespace lirvo {
 
@@ -72,7 +75,6 @@ HttpFailure FailureOf(CURLcode code) {
     case CURLE_COULDNT_CONNECT:
       return HttpFailure::kRefused;
     case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_ABORTED_BY_CALLBACK:
       return HttpFailure::kTimedOut;
     case CURLE_FILESIZE_EXCEEDED:
       return HttpFailure::kTooLarge;
@@ -81,22 +83,35 @@ HttpFailure FailureOf(CURLcode code) {
   }
 }
 
+// Writes all of `data`; false with errno set when the file takes no more.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 // One request of a fetch: what the callbacks collect while curl runs.
 struct Transfer {
-  enum class Abort { kNone, kTooLarge, kRedirect };
+  enum class Abort { kNone, kTooLarge, kRedirect, kWrite };
 
   long long maxBodyBytes = 0;
-  long stallSeconds = 0;
+  int fd = -1;  // the body goes into this file, or into `body` when -1
   Bytes body;
+  long long received = 0;
+  int writeError = 0;
   // Of the current response (a 1xx answer or a new hop starts them over).
   long status = 0;
   long long announced = -1;  // Content-Length, -1 when absent or unreadable
   std::string location;      // raw Location
   bool headersDone = false;
   Abort abort = Abort::kNone;
-  // Silence watch: set when the response starts, moved on by every body byte.
-  std::optional<Clock::time_point> lastByteAt;
-  curl_off_t lastDownloaded = 0;
 
   bool IsRedirect() const { return IsRedirectStatus(status) && !location.empty(); }
 };
@@ -116,7 +131,7 @@ bool OnHeadersDone(Transfer& t) {
   }
   // Room for the announced body saves copies while it grows, but only up to a
   // bound: a server may announce far more than it ever sends.
-  if (t.announced > 0)
+  if (t.fd < 0 && t.announced > 0)
     t.body.reserve(static_cast<size_t>(std::min<long long>(t.announced, kReserveBoundBytes)));
   return true;
 }
@@ -124,7 +139,6 @@ bool OnHeadersDone(Transfer& t) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const std::string_view line(data, size * count);
-  t.lastByteAt = Clock::now();
   if (line.starts_with("HTTP/")) {
     const auto space = line.find(' ');
     t.status = space == line.npos
@@ -146,57 +160,124 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const size_t n = size * count;
-  if (static_cast<long long>(t.body.size() + n) > t.maxBodyBytes) {
+  if (t.received + static_cast<long long>(n) > t.maxBodyBytes) {
     t.abort = Transfer::Abort::kTooLarge;
     return CURL_WRITEFUNC_ERROR;
   }
-  // std::string grows geometrically when the length was not announced.
-  t.body.append(data, n);
+  t.received += static_cast<long long>(n);
+  if (t.fd < 0) {
+    // std::string grows geometrically when the length was not announced.
+    t.body.append(data, n);
+  } else if (!WriteAll(t.fd, data, n)) {
+    t.abort = Transfer::Abort::kWrite;
+    t.writeError = errno;
+    return CURL_WRITEFUNC_ERROR;
+  }
   return n;
 }
 
-// Ends a transfer whose response began but then sent nothing for the stall
-// time. curl's own low-speed check averages over about five seconds, which
-// would stretch the wait after a burst of data.
-int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t) {
-  auto& t = *static_cast<Transfer*>(user);
-  if (g_cancelled) return 1;
-  if (!t.lastByteAt || t.stallSeconds <= 0) return 0;
-  const auto now = Clock::now();
-  if (downloaded != t.lastDownloaded) {
-    t.lastDownloaded = downloaded;
-    t.lastByteAt = now;
-    return 0;
-  }
-  return now - *t.lastByteAt >= std::chrono::seconds(t.stallSeconds) ? 1 : 0;
+// Ends every running request, on whatever handle, once CancelHttpRequests ran.
+int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return g_cancelled ? 1 : 0;
 }
 
-// The process-wide client root: one curl easy handle, opened on first use and
-// reused by every later call so that connections and TLS sessions carry over.
-// It is never closed: at exit OpenSSL may already be torn down.
+// Sets one option; false when curl refuses it (a text over its length limit,
+// say). A refused option would change what is sent, so the request stays home.
+template <typename T>
+bool Set(CURL* easy, CURLoption option, T value) {
+  return curl_easy_setopt(easy, option, value) == CURLE_OK;
+}
+
+// One curl handle with the host mappings it was last given.
+struct Handle {
+  CURL* easy = nullptr;
+  curl_slist* connectTo = nullptr;
+  unsigned mappingsVersion = 0;
+};
+
+// What one hop needs of the client's settings, taken under its lock.
+struct HopSettings {
+  HttpLimits limits;
+  bool mapped = false;
+};
+
+// The process-wide client root: curl handles, opened on first use and kept
+// for later calls so that connections and TLS sessions carry over. A request
+// takes a handle of its own, so requests on two threads never wait for each
+// other. Handles are never closed: at exit OpenSSL may already be torn down.
 class HttpClient {
  public:
-  HttpResult Fetch(const Text& url) {
-    std::lock_guard lock(m_mutex);
+  HttpResult Fetch(const Text& url, HttpKind kind, int fd) {
     HttpResult result;
     result.failure = HttpFailure::kBadUrl;
     if (url.empty()) return result;
     if (g_cancelled) return HttpResult{Bytes(), 0, false, HttpFailure::kBroken};
     std::optional<HttpUrl> current = ParseHttpUrl(url);
-    result.failure = HttpFailure::kBadUrl;
-    if (!current || !Open()) return result;
+    if (!current) return result;
+    Handle* handle = Acquire();
+    if (!handle) return HttpResult{Bytes(), 0, false, HttpFailure::kBroken};
+    result = FetchWith(*handle, std::move(*current), kind, fd);
+    Release(handle);
+    return result;
+  }
 
+  void SetMapping(const std::string& hostPort, const std::string& loopback) {
+    std::lock_guard lock(m_mutex);
+    m_mappings[hostPort] = loopback;
+    ++m_mappingsVersion;
+  }
+
+  void ClearMappings() {
+    std::lock_guard lock(m_mutex);
+    m_mappings.clear();
+    ++m_mappingsVersion;
+  }
+
+  void SetLimits(const HttpLimits& limits) {
+    std::lock_guard lock(m_mutex);
+    m_limits = limits;
+  }
+
+ private:
+  HttpResult FetchWith(Handle& handle, HttpUrl current, HttpKind kind, int fd) {
+    HttpResult result;
+    std::optional<Clock::time_point> deadline;
     for (int hop = 0;; ++hop) {
-      Transfer t;
-      const CURLcode code = Perform(*current, t);
-      curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &result.status);
-      if (t.abort == Transfer::Abort::kTooLarge)
-        return HttpResult{Bytes(), result.status, false, HttpFailure::kTooLarge};
+      const HopSettings settings = SettingsFor(handle, current);
+      const HttpKindLimits& bounds = settings.limits.For(kind);
+      if (hop == 0 && bounds.totalSeconds > 0)
+        deadline = Clock::now() + std::chrono::seconds(bounds.totalSeconds);
+      long timeoutMs = 0;
+      if (deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+        if (left.count() <= 0)
+          return HttpResult{Bytes(), result.status, false, HttpFailure::kTimedOut};
+        timeoutMs = static_cast<long>(left.count());
+      }
 
+      Transfer t;
+      t.maxBodyBytes = bounds.maxBodyBytes;
+      t.fd = fd;
+      const HttpFailure setup = Prepare(handle, current, settings, timeoutMs, t);
+      if (setup != HttpFailure::kNone) return HttpResult{Bytes(), result.status, false, setup};
+      const CURLcode code = curl_easy_perform(handle.easy);
+      curl_easy_getinfo(handle.easy, CURLINFO_RESPONSE_CODE, &result.status);
+
+      if (t.abort == Transfer::Abort::kTooLarge) {
+        // Nothing of an oversized body is kept, in memory or in the file.
+        if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+          return HttpResult{Bytes(), result.status, false, HttpFailure::kWrite, errno};
+        }
+        return HttpResult{Bytes(), result.status, false, HttpFailure::kTooLarge};
+      }
+      if (t.abort == Transfer::Abort::kWrite)
+        return HttpResult{Bytes(), result.status, false, HttpFailure::kWrite, t.writeError};
       if (t.headersDone && t.IsRedirect()) {
-        current = ResolveHttpReference(*current, t.location);
-        if (!current || hop >= m_limits.maxRedirects)
+        std::optional<HttpUrl> next = ResolveHttpReference(current, t.location);
+        if (!next || hop >= settings.limits.maxRedirects)
           return HttpResult{Bytes(), result.status, false, HttpFailure::kBroken};
+        current = std::move(*next);
         continue;
       }
       result.body = std::move(t.body);
@@ -206,94 +287,100 @@ class HttpClient {
     }
   }
 
-  void SetMapping(const std::string& hostPort, const std::string& loopback) {
+  Handle* Acquire() {
     std::lock_guard lock(m_mutex);
-    m_mappings[hostPort] = loopback;
-    RebuildConnectTo();
-  }
-
-  void ClearMappings() {
-    std::lock_guard lock(m_mutex);
-    m_mappings.clear();
-    RebuildConnectTo();
-  }
-
-  void SetLimits(const HttpLimits& limits) {
-    std::lock_guard lock(m_mutex);
-    m_limits = limits;
-  }
-
- private:
-  bool Open() {
     if (!m_globalReady) m_globalReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!m_globalReady) return false;
-    if (!m_easy) m_easy = curl_easy_init();
-    if (m_easy && !m_headers) {
+    if (!m_globalReady) return nullptr;
+    if (!m_headers) {
       // Given here, "Accept" replaces curl's own line, so it goes out once.
+      curl_slist* headers = nullptr;
       for (const char* header : {"Accept: */*", "Pragma: no-cache", "Cache-Control: no-cache",
                                  "Connection: Keep-Alive"}) {
-        m_headers = curl_slist_append(m_headers, header);
+        curl_slist* longer = curl_slist_append(headers, header);
+        if (!longer) {
+          curl_slist_free_all(headers);
+          return nullptr;
+        }
+        headers = longer;
       }
+      m_headers = headers;
     }
-    return m_easy != nullptr && m_headers != nullptr;
+    if (!m_idle.empty()) {
+      Handle* handle = m_idle.back();
+      m_idle.pop_back();
+      return handle;
+    }
+    CURL* easy = curl_easy_init();
+    if (!easy) return nullptr;
+    // The mappings are handed over before the first hop (version 0 is never current).
+    return new Handle{easy, nullptr, 0};
   }
 
-  CURLcode Perform(const HttpUrl& url, Transfer& t) {
-    CURL* e = m_easy;
+  void Release(Handle* handle) {
+    std::lock_guard lock(m_mutex);
+    m_idle.push_back(handle);
+  }
+
+  // The limits for one hop, and the handle's mappings brought up to date.
+  HopSettings SettingsFor(Handle& handle, const HttpUrl& url) {
+    std::lock_guard lock(m_mutex);
+    if (handle.mappingsVersion != m_mappingsVersion) {
+      if (handle.connectTo) curl_slist_free_all(handle.connectTo);
+      handle.connectTo = BuildConnectTo();
+      handle.mappingsVersion = m_mappingsVersion;
+    }
+    return HopSettings{m_limits,
+                       m_mappings.count(url.HostPort()) != 0 || m_mappings.count(url.host) != 0};
+  }
+
+  // Sets up one hop on a clean handle; kNone when curl took every option.
+  HttpFailure Prepare(Handle& handle, const HttpUrl& url, const HopSettings& settings,
+                      long timeoutMs, Transfer& t) {
+    CURL* e = handle.easy;
     // Options start clean on every request; connections and caches survive.
     curl_easy_reset(e);
-    t.maxBodyBytes = m_limits.maxBodyBytes;
-    t.stallSeconds = m_limits.stallSeconds;
 
+    // curl would encode or refuse spaces and GBK bytes in the URL, so it gets
+    // only the origin and the request line gets the path verbatim. A target
+    // over curl's length limit is refused here; unchecked, "/" would go out.
     // The proxy is chosen here and handed to curl ("" for none, whatever the
     // environment says), so the request line always suits the connection: a
     // proxy that forwards plain http needs the whole URL in it. https goes
     // through a tunnel and keeps the path. A loopback mapping is direct.
-    const std::string proxy = IsMapped(url) ? std::string() : ProxyFor(url);
+    const std::string proxy = settings.mapped ? std::string() : ProxyFor(url);
     const bool forwarded = !proxy.empty() && url.scheme == "http" && IsHttpProxy(proxy);
-    curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(e, CURLOPT_NOPROXY, "");
-
-    // curl would encode or refuse spaces and GBK bytes in the URL, so it gets
-    // only the origin and the request line gets the path verbatim.
     const std::string origin = url.scheme + "://" + url.host + ":" + std::to_string(url.port) + "/";
     const std::string target = forwarded ? AbsoluteTarget(url) : url.Target();
-    curl_easy_setopt(e, CURLOPT_URL, origin.c_str());
-    curl_easy_setopt(e, CURLOPT_REQUEST_TARGET, target.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    if (url.hasUserInfo) {
-      curl_easy_setopt(e, CURLOPT_USERNAME, url.user.c_str());
-      curl_easy_setopt(e, CURLOPT_PASSWORD, url.password.c_str());
-    }
-    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReadBufferBytes);
-    if (m_connectTo) curl_easy_setopt(e, CURLOPT_CONNECT_TO, m_connectTo);
+    const bool urlTaken = Set(e, CURLOPT_URL, origin.c_str()) &&
+                          Set(e, CURLOPT_REQUEST_TARGET, target.c_str()) &&
+                          (!url.hasUserInfo || (Set(e, CURLOPT_USERNAME, url.user.c_str()) &&
+                                                Set(e, CURLOPT_PASSWORD, url.password.c_str())));
+    if (!urlTaken) return HttpFailure::kBadUrl;
 
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSeconds);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, m_limits.stallSeconds);
-    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
-
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-    return curl_easy_perform(e);
+    // curl's speed floor averages over the last five seconds or so, so after a
+    // burst the window may close up to that much later.
+    const HttpLimits& limits = settings.limits;
+    const bool taken =
+        Set(e, CURLOPT_PROXY, proxy.c_str()) && Set(e, CURLOPT_NOPROXY, "") &&
+        Set(e, CURLOPT_PROTOCOLS_STR, "http,https") &&
+        Set(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) &&
+        Set(e, CURLOPT_USERAGENT, kUserAgent) && Set(e, CURLOPT_HTTPHEADER, m_headers) &&
+        Set(e, CURLOPT_FOLLOWLOCATION, 0L) && Set(e, CURLOPT_NOSIGNAL, 1L) &&
+        Set(e, CURLOPT_BUFFERSIZE, kReadBufferBytes) &&
+        (!handle.connectTo || Set(e, CURLOPT_CONNECT_TO, handle.connectTo)) &&
+        Set(e, CURLOPT_CONNECTTIMEOUT, limits.connectTimeoutSeconds) &&
+        Set(e, CURLOPT_TIMEOUT_MS, timeoutMs) &&
+        Set(e, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes) &&
+        Set(e, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds) && Set(e, CURLOPT_NOPROGRESS, 0L) &&
+        Set(e, CURLOPT_XFERINFOFUNCTION, OnProgress) && Set(e, CURLOPT_HEADERFUNCTION, OnHeader) &&
+        Set(e, CURLOPT_HEADERDATA, &t) && Set(e, CURLOPT_WRITEFUNCTION, OnBody) &&
+        Set(e, CURLOPT_WRITEDATA, &t);
+    return taken ? HttpFailure::kNone : HttpFailure::kBroken;
   }
 
-  bool IsMapped(const HttpUrl& url) const {
-    return m_mappings.count(url.HostPort()) != 0 || m_mappings.count(url.host) != 0;
-  }
-
-  void RebuildConnectTo() {
-    if (m_connectTo) curl_slist_free_all(m_connectTo);
-    m_connectTo = nullptr;
+  // Caller holds m_mutex.
+  curl_slist* BuildConnectTo() const {
+    curl_slist* list = nullptr;
     for (const auto& [from, to] : m_mappings) {
       // "host" alone maps every port of that host.
       const auto bracket = from.rfind(']');
@@ -301,16 +388,17 @@ class HttpClient {
           from.find(':', bracket == std::string::npos ? 0 : bracket) != std::string::npos;
       std::string entry = hasPort ? from : from + ":";
       entry += ":" + to;
-      m_connectTo = curl_slist_append(m_connectTo, entry.c_str());
+      list = curl_slist_append(list, entry.c_str());
     }
+    return list;
   }
 
-  std::mutex m_mutex;  // the program calls from one thread; tests may not
+  std::mutex m_mutex;  // guards everything below; never held during a transfer
   bool m_globalReady = false;
-  CURL* m_easy = nullptr;
-  curl_slist* m_headers = nullptr;
-  curl_slist* m_connectTo = nullptr;
+  curl_slist* m_headers = nullptr;  // shared by all handles, never changed once built
+  std::vector<Handle*> m_idle;
   std::map<std::string, std::string> m_mappings;
+  unsigned m_mappingsVersion = 1;
   HttpLimits m_limits;
 };
 
@@ -321,24 +409,34 @@ HttpClient& Client() {
 
 }  // namespace
 
-HttpResult HttpFetch(const Text& url, HttpKind) {
+HttpResult HttpFetch(const Text& url, HttpKind kind) {
   HttpResult result;
-  RunBlocking([&] { result = Client().Fetch(url); });
+  RunBlocking([&] { result = Client().Fetch(url, kind, -1); });
   return result;
 }
 
 HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind) {
-  HttpResult result = HttpFetch(url, kind);
-  if (!WriteFile(file, result.body)) {
-    result.failure = HttpFailure::kWrite;
-    result.writeError = errno;
-  }
-  result.body.clear();
+  HttpResult result;
+  RunBlocking([&] {
+    const int fd = file.empty() ? -1
+                                : ::open(NativePath(file).c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      result = HttpResult{Bytes(), 0, false, HttpFailure::kWrite, file.empty() ? ENOENT : errno};
+      return;
+    }
+    result = Client().Fetch(url, kind, fd);
+    if (::close(fd) != 0 && result.failure != HttpFailure::kWrite) {
+      result.complete = false;
+      result.failure = HttpFailure::kWrite;
+      result.writeError = errno;
+    }
+  });
   return result;
 }
 
-Bytes HttpGet(const Text& url) {
-  return HttpFetch(url).body;
+Bytes HttpGet(const Text& url, HttpKind kind) {
+  return HttpFetch(url, kind).body;
 }
 
 void CancelHttpRequests() {

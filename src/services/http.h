@@ -1,5 +1,7 @@
 #pragma once
 // HTTP fetch: GET over HTTP/1.0 with the program's fixed headers.
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "services/text.h"
@@ -28,14 +30,19 @@ struct HttpResult {
 
 // What is fetched; each kind has its own bounds on size and time.
 enum class HttpKind { kPage, kCover, kArchive, kVersionText, kUpdateProgram };
+inline constexpr int kHttpKindCount = 5;
 
-// The fuller call: body, status and whether the transfer completed.
+// The fuller call: body, status and whether the transfer completed. Callable
+// from several threads at once; each request runs on a handle of its own.
 HttpResult HttpFetch(const Text& url, HttpKind kind = HttpKind::kPage);
-// Stores the body in `file` (created or truncated) as it arrives; the result's
-// body stays empty. On kWrite, writeError tells why.
+// Stores the body in `file` (created or truncated before the request) as it
+// arrives; the result's body stays empty. A failed transfer leaves the bytes
+// that arrived, except kTooLarge, which leaves the file empty; the caller
+// deletes what it does not keep. A failed write ends the request at once as
+// kWrite, with its errno in writeError.
 HttpResult HttpFetchToFile(const Text& url, const Text& file, HttpKind kind);
 // The body of HttpFetch; the empty byte set on every failure.
-Bytes HttpGet(const Text& url);
+Bytes HttpGet(const Text& url, HttpKind kind = HttpKind::kPage);
 
 // Ends every running request at once as failed, and fails every later one.
 // Safe to call from a signal handler (it only sets a flag).
@@ -46,12 +53,33 @@ bool HttpRequestsCancelled();
 void SetHostMappingForTest(const std::string& hostPort, const std::string& loopbackHostPort);
 void ClearHostMappingsForTest();
 
-struct HttpLimits {
-  long connectTimeoutSeconds = 15;
-  long stallSeconds = 30;                        // below 1 byte/s for this long ends a transfer
-  long long maxBodyBytes = 512LL * 1024 * 1024;  // a larger body is a failed transfer
-  int maxRedirects = 10;
+struct HttpKindLimits {
+  long long maxBodyBytes;  // a larger body fails the request (kTooLarge)
+  long totalSeconds;       // the whole request, redirects included; 0: no bound
 };
+
+struct HttpLimits {
+  long connectTimeoutSeconds = 15;  // per connection, name lookup included
+  // A body (or the wait for it) that averages under lowSpeedBytes a second over
+  // stallSeconds ends the request (kTimedOut).
+  long lowSpeedBytes = 1024;
+  long stallSeconds = 30;
+  int maxRedirects = 10;
+  // Bounds by kind, in HttpKind order. Pages and covers are tens of KB; the
+  // version text is a number and the locator one URL; archives and the update
+  // program are the only large bodies, and archives go to disk as they arrive.
+  std::array<HttpKindLimits, kHttpKindCount> kinds = {{
+      {8LL << 20, 0},    // kPage: listing and download pages
+      {8LL << 20, 0},    // kCover
+      {2LL << 30, 0},    // kArchive
+      {64LL << 10, 10},  // kVersionText: "/lirvo/banben" and the locator
+      {128LL << 20, 0},  // kUpdateProgram: held in memory before it is saved
+  }};
+
+  HttpKindLimits& For(HttpKind kind) { return kinds[static_cast<std::size_t>(kind)]; }
+  const HttpKindLimits& For(HttpKind kind) const { return kinds[static_cast<std::size_t>(kind)]; }
+};
+
 // Tests only: tighter limits for hostile-server tests.
 void SetHttpLimitsForTest(const HttpLimits& limits);
 

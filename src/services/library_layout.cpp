@@ -77,6 +77,10 @@ Text UpdateProgramPath() {
   return LibraryRoot() + "\\Lirvo-更新.exe"_gbk;
 }
 
+Text RunLockPath() {
+  return LibraryRoot() + "\\.lirvo-run.lock";
+}
+
 std::vector<Text> FolderTree(const std::vector<Text>& completed, const std::vector<Text>& ongoing) {
   std::vector<Text> folders = {CacheFolder(),
                                NovelFolder(),

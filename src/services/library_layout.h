@@ -34,6 +34,9 @@ Text ListingCachePath(const Text& category, int page);  // root\缓存\<category
 Text DownloadPagePath(const Text& title);               // root\缓存\<title>下载页.html
 
 Text UpdateProgramPath();  // root\Lirvo-更新.exe
+// The file a run locks so that one library has one run at a time; it stays
+// in place between runs.
+Text RunLockPath();  // root\.lirvo-run.lock
 
 // The folders of a run, parents first: the fixed ones, then per category
 // index the ongoing and completed archive folders, their record folders and

@@ -4,8 +4,11 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 #include "ui/engine_qt.h"
@@ -24,6 +27,9 @@ namespace {
 constexpr QEvent::Type kCloseRequest = static_cast<QEvent::Type>(QEvent::User + 0x65);
 constexpr QEvent::Type kReap = static_cast<QEvent::Type>(QEvent::User + 0x66);
 constexpr QEvent::Type kItemChosen = static_cast<QEvent::Type>(QEvent::User + 0x67);
+constexpr QEvent::Type kReplay = static_cast<QEvent::Type>(QEvent::User + 0x68);
+constexpr QEvent::Type kIdle = static_cast<QEvent::Type>(QEvent::User + 0x69);
+constexpr int kRaise = 0;  // a deferred handler event rather than a posted one
 
 // Posted messages of the engine: close requests, the deferred item-selected
 // event of combo boxes, and the reaping of destroyed windows.
@@ -32,28 +38,40 @@ struct EngineEvent : QEvent {
   UnitRef ref;
 };
 
-class Relay : public QObject {
+class EventRelay : public QObject {
  public:
   bool event(QEvent* e) override {
-    if (e->type() == kCloseRequest) {
-      const UnitRef ref = static_cast<EngineEvent*>(e)->ref;
-      Engine& engine = Engine::Get();
-      if (engine.Find(ref) == nullptr) return true;
-      engine.Raise(ref, event::kCloseRequested);
-      if (engine.Find(ref) != nullptr) engine.Destroy(ref.window);
+    const QEvent::Type type = e->type();
+    if (type == kCloseRequest || type == kItemChosen) {
+      Engine::Get().OnPosted(type, static_cast<EngineEvent*>(e)->ref);
       return true;
     }
-    if (e->type() == kItemChosen) {
-      Engine::Get().Raise(static_cast<EngineEvent*>(e)->ref, event::kItemSelected);
+    if (type == kReap) {
+      Engine::Get().OnPosted(type, UnitRef{});
       return true;
     }
-    if (e->type() == kReap) {
-      Engine::Get().Reap();
+    if (type == kReplay) {
+      Engine::Get().Replay();
+      return true;
+    }
+    if (type == kIdle) {
+      Engine::Get().RunIdleTasks();
       return true;
     }
     return QObject::event(e);
   }
 };
+
+// The place of a window of outer size `outer`, moved into the screen's free
+// area; one larger than that area keeps its title bar and left edge on it.
+QPoint OnScreen(QPoint place, QSize outer) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  return {std::max(area.left(), std::min(place.x(), area.right() + 1 - outer.width())),
+          std::max(area.top(), std::min(place.y(), area.bottom() + 1 - outer.height()))};
+}
+
+// The relay once made, for threads that post to it.
+std::atomic<QObject*> g_relay{nullptr};
 
 // Raises got-focus and lost-focus events of one control.
 class FocusRelay : public QObject {
@@ -104,7 +122,10 @@ void EnsureApplication() {
   static char* argv[] = {name, nullptr};
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
+  Engine::Get().Relay();
+  InstallBlockingRunner();
   InitPictures();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/lirvo.png")));
   InstallAccessibility();
 }
 
@@ -243,7 +264,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
         if (u.editable) combo->SetEditText({});  // empty after loading
         // The event is posted, so the handler runs after the list has closed.
         QObject::connect(combo, &QComboBox::activated, combo, [this, ref](int) {
-          QCoreApplication::postEvent(m_relay, new EngineEvent(kItemChosen, ref));
+          QCoreApplication::postEvent(Relay(), new EngineEvent(kItemChosen, ref));
         });
         widget = combo;
         break;
@@ -295,7 +316,6 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
 
 bool Engine::Open(Window id, std::optional<Window> owner, bool modal) {
   EnsureApplication();
-  if (m_relay == nullptr) m_relay = new Relay;
   LiveWindow* ownerLive = owner ? Find(*owner) : nullptr;
   if (owner && ownerLive == nullptr) return false;
   if (LiveWindow* loaded = Find(id)) return !loaded->closing;
@@ -316,13 +336,13 @@ bool Engine::Open(Window id, std::optional<Window> owner, bool modal) {
   WindowWidget* window = live->widget;
   const UnitTemplate& w = record.window();
   window->SetOuterSize(w.width, w.height);
+  QPoint place(w.left, w.top);
   if (record.attributes.centred) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    window->move(screen.x() + (screen.width() - w.width) / 2,
-                 screen.y() + (screen.height() - w.height) / 2);
-  } else {
-    window->move(w.left, w.top);
+    place = QPoint(screen.x() + (screen.width() - w.width) / 2,
+                   screen.y() + (screen.height() - w.height) / 2);
   }
+  window->move(OnScreen(place, QSize(w.width, w.height)));
   if (modal) window->setWindowModality(Qt::ApplicationModal);
 
   // 2. Visible controls shown (they appear with the window).
@@ -368,7 +388,7 @@ void Engine::RequestClose(Window window) {
   LiveWindow* live = Find(window);
   if (live == nullptr || live->closing) return;
   live->closing = true;
-  QCoreApplication::postEvent(m_relay,
+  QCoreApplication::postEvent(Relay(),
                               new EngineEvent(kCloseRequest, UnitRef{window, live->serial, 0}));
 }
 
@@ -416,9 +436,9 @@ void Engine::Release(LiveWindow* live) {
 }
 
 void Engine::ScheduleReap() {
-  if (m_reapPosted || m_relay == nullptr) return;
+  if (m_reapPosted) return;
   m_reapPosted = true;
-  QCoreApplication::postEvent(m_relay, new QEvent(kReap), Qt::LowEventPriority);
+  QCoreApplication::postEvent(Relay(), new QEvent(kReap), Qt::LowEventPriority);
 }
 
 void Engine::Reap() {
@@ -428,7 +448,7 @@ void Engine::Reap() {
     if (!m_graveyard.empty()) {
       // Try again once the handlers on the stack have returned.
       m_reapPosted = true;
-      QTimer::singleShot(50, m_relay, [this] { Reap(); });
+      QTimer::singleShot(50, Relay(), [this] { Reap(); });
     }
     return;
   }
@@ -447,9 +467,119 @@ void Engine::Raise(const UnitRef& ref, int number) {
     if (binding.event == number) routine = BoundRoutine(binding.handler);
   }
   if (routine == nullptr) return;
+  if (m_inRequest) {
+    Defer(kRaise, ref, number);
+    return;
+  }
   ++m_depth;
   routine();
   --m_depth;
+  if (m_depth == 0 && !m_idle.empty()) PostOnce(kIdle, m_idlePosted);
+}
+
+QObject* Engine::Relay() {
+  if (m_relay == nullptr) {
+    m_relay = new EventRelay;
+    g_relay = m_relay;
+  }
+  return m_relay;
+}
+
+void Engine::PostOnce(int type, bool& posted) {
+  if (posted) return;
+  posted = true;
+  QCoreApplication::postEvent(Relay(), new QEvent(static_cast<QEvent::Type>(type)));
+}
+
+// Ticks, moves and resizes say only that something is due, so one of each is
+// kept, as the window system keeps one pending timer message.
+void Engine::Defer(int type, const UnitRef& ref, int number) {
+  if (type == kRaise) {
+    const UnitTemplate& unit = Record(ref.window).units[static_cast<std::size_t>(ref.index)];
+    const bool onlyLatest =
+        unit.type == UnitType::Timer ||
+        (ref.index == 0 && (number == event::kMoved || number == event::kResized));
+    if (onlyLatest) {
+      for (const Deferred& d : m_deferred) {
+        if (d.type == kRaise && d.ref.window == ref.window && d.ref.serial == ref.serial &&
+            d.ref.index == ref.index && d.number == number) {
+          return;
+        }
+      }
+    }
+  }
+  m_deferred.push_back({type, ref, number});
+}
+
+void Engine::OnPosted(int type, const UnitRef& ref) {
+  if (m_inRequest) {
+    Defer(type, ref, 0);
+    return;
+  }
+  if (type == kCloseRequest) {
+    if (Find(ref) == nullptr) return;
+    Raise(ref, event::kCloseRequested);
+    if (Find(ref) != nullptr) Destroy(ref.window);
+  } else if (type == kItemChosen) {
+    Raise(ref, event::kItemSelected);
+  } else if (type == kReap) {
+    Reap();
+  }
+}
+
+void Engine::EndRequest() {
+  m_inRequest = false;
+  if (!m_deferred.empty()) PostOnce(kReplay, m_replayPosted);
+  if (m_depth == 0 && !m_idle.empty()) PostOnce(kIdle, m_idlePosted);
+}
+
+void Engine::Replay() {
+  m_replayPosted = false;
+  if (m_inRequest) return;  // the request's end posts it again
+  std::vector<Deferred> due;
+  due.swap(m_deferred);
+  for (const Deferred& d : due) {
+    if (d.type == kRaise) {
+      Raise(d.ref, d.number);
+    } else {
+      OnPosted(d.type, d.ref);
+    }
+  }
+}
+
+void Engine::QueueIdleTask(std::function<void()> task) {
+  m_idle.push_back(std::move(task));
+  PostOnce(kIdle, m_idlePosted);
+}
+
+void Engine::RunIdleTasks() {
+  m_idlePosted = false;
+  // Posted again when the handler on the stack returns or the request ends.
+  if (m_depth > 0 || m_inRequest) return;
+  std::vector<std::function<void()>> due;
+  due.swap(m_idle);
+  for (auto& task : due) {
+    ++m_depth;
+    task();
+    --m_depth;
+  }
+  if (!m_idle.empty()) PostOnce(kIdle, m_idlePosted);
+}
+
+void Engine::PostIdleTask(std::function<void()> task, int afterMilliseconds) {
+  QObject* relay = g_relay.load();
+  if (relay == nullptr) return;  // no application: nothing would ever run it
+  QMetaObject::invokeMethod(
+      relay,
+      [task = std::move(task), afterMilliseconds]() mutable {
+        if (afterMilliseconds <= 0) {
+          Engine::Get().QueueIdleTask(std::move(task));
+          return;
+        }
+        QTimer::singleShot(afterMilliseconds, Engine::Get().Relay(),
+                           [task] { Engine::Get().QueueIdleTask(task); });
+      },
+      Qt::QueuedConnection);
 }
 
 void Engine::OnMoved(const UnitRef& ref) {
@@ -483,6 +613,8 @@ int Engine::RunLoop() {
 }
 
 void Engine::Reset() {
+  m_deferred.clear();
+  m_idle.clear();
   while (!m_windows.empty()) Release(m_windows.back().get());
   Reap();
   for (auto& record : m_records) record.reset();

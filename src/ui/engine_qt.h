@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -52,6 +53,24 @@ class Engine {
   bool AnyLoaded() const { return !m_windows.empty(); }
   int HandlerDepth() const { return m_depth; }
 
+  // While the GUI thread waits for a request no handler runs: the events that
+  // would run one (timer ticks, focus, moves, posted closes and choices) are
+  // kept, and replayed in order from the event loop once the request is over.
+  void BeginRequest() { m_inRequest = true; }
+  void EndRequest();
+  bool InRequest() const { return m_inRequest; }
+  // Runs a task from the event loop once no handler is on the stack and no
+  // request is waiting; the task counts as a handler while it runs.
+  void QueueIdleTask(std::function<void()> task);
+  // Any thread: queues the task after the delay (milliseconds).
+  static void PostIdleTask(std::function<void()> task, int afterMilliseconds);
+  // The engine's receiver of posted events; made on first use.
+  QObject* Relay();
+  // Called by the relay.
+  void OnPosted(int type, const UnitRef& ref);
+  void Replay();
+  void RunIdleTasks();
+
   int RunLoop();
   // Deletes the widgets of destroyed windows once no handler is on the stack.
   void Reap();
@@ -63,6 +82,15 @@ class Engine {
   void Build(LiveWindow& live, const WindowTemplate& record, QWidget* ownerWidget);
   void Release(LiveWindow* live);
   void ScheduleReap();
+  void Defer(int type, const UnitRef& ref, int number);
+  void PostOnce(int type, bool& posted);
+
+  // A deferred event: a handler's event (type 0) or a posted engine event.
+  struct Deferred {
+    int type;
+    UnitRef ref;
+    int number;
+  };
 
   std::array<std::unique_ptr<WindowTemplate>, 6> m_records;
   std::vector<std::unique_ptr<LiveWindow>> m_windows;
@@ -70,12 +98,19 @@ class Engine {
   std::uint64_t m_serial = 0;
   int m_depth = 0;
   bool m_reapPosted = false;
+  bool m_inRequest = false;
+  std::vector<Deferred> m_deferred;
+  bool m_replayPosted = false;
+  std::vector<std::function<void()>> m_idle;
+  bool m_idlePosted = false;
   QEventLoop* m_mainLoop = nullptr;
   QObject* m_relay = nullptr;
 };
 
 // Makes sure the application object exists.
 void EnsureApplication();
+// Requests of the GUI thread run on a worker thread while windows keep painting.
+void InstallBlockingRunner();
 // Keeps hidden controls out of the accessibility tree.
 void InstallAccessibility();
 // An allocation nobody can serve ends the program with the runtime error

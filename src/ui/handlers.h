@@ -32,6 +32,7 @@ enum class Handler {
   BrowseOngoingSelected,    // 连载类 item selected
   BrowseFileSelected,       // 文件框1 selection changed
   BrowseFileDoubleClicked,  // 文件框1 double-clicked
+  BrowseFolderSet,          // 文件框1 folder set by the program
   BrowseTimerTick,          // 时钟1
   BrowseSearchGotFocus,     // 编辑框1 got focus
   BrowseSearchLostFocus,    // 编辑框1 lost focus

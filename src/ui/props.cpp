@@ -266,6 +266,8 @@ Text FileBoxFolder(Unit box) {
 }
 void SetFileBoxFolder(Unit box, const Text& folder) {
   Typed<FileBoxWidget>(box)->SetFolder(folder);
+  // Whoever sets the folder, what hangs on it (the title pool) follows.
+  Engine::Get().Raise(UnitRef{box.window, LoadedWindow(box).serial, box.index}, event::kFolderSet);
 }
 Text FileBoxSelected(Unit box) {
   return Typed<FileBoxWidget>(box)->SelectedName();

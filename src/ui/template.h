@@ -43,6 +43,7 @@ inline constexpr int kClicked = 0;           // buttons, check and radio boxes
 inline constexpr int kItemSelected = 0;      // combo box
 inline constexpr int kSelectionChanged = 0;  // file box
 inline constexpr int kDoubleClicked = 1;     // file box
+inline constexpr int kFolderSet = 2;         // file box: the program set its folder
 inline constexpr int kTick = 0;              // timer
 }  // namespace event
 

@@ -482,7 +482,7 @@ PictureBoxWidget::PictureBoxWidget(QWidget* parent) : QWidget(parent) {}
 
 void PictureBoxWidget::SetPicture(const Bytes& bytes) {
   m_bytes = bytes;
-  m_image = DecodeJpeg(bytes);
+  m_image = DecodeJpeg(bytes, size());
   update();
 }
 

@@ -177,6 +177,10 @@ void Delay(int milliseconds) {
   }
 }
 
+void PostWhenIdle(std::function<void()> task, int afterMilliseconds) {
+  Engine::PostIdleTask(std::move(task), afterMilliseconds);
+}
+
 void OpenUrl(const Text& target) {
   if (Recorder()) {
     Recorder()(target);

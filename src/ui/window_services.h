@@ -16,6 +16,10 @@ int MessageBox(const Text& message, int style = 0, std::optional<Text> title = s
 // Lets pending events run (nested handlers included) until the time has passed.
 void Delay(int milliseconds);
 
+// Any thread: runs the task on the GUI thread, no sooner than the delay, at a
+// moment when no handler runs and no request is waiting. Needs Initialize.
+void PostWhenIdle(std::function<void()> task, int afterMilliseconds = 0);
+
 // Hands a web address, file or folder to the desktop's default handler.
 void OpenUrl(const Text& target);
 

@@ -5,6 +5,7 @@
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
+#include "services/library_root.h"
 #include "services/native_path.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
@@ -19,6 +20,7 @@ namespace {
 
 constexpr int kOkCancel = 1;
 constexpr int kOkCancelQuestion = 0x21;
+constexpr int kInformation = 0x40;
 
 // The saved program must be runnable when the desktop opens it: execute
 // permission wherever read permission is given.
@@ -33,11 +35,11 @@ void MakeExecutable(const Text& path) {
 // Fetches the locator, then the program it names. Empty when either fetch is
 // not usable, so that a broken download is never saved or started.
 Bytes DownloadUpdateProgram() {
-  const HttpResult locator = HttpFetch(UpdateServerUrl("/lirvo/gengxincx"));
+  const HttpResult locator = HttpFetch(UpdateServerUrl("/lirvo/gengxincx"), HttpKind::kVersionText);
   if (!IsUsableFetch(locator)) return {};
   const Text programUrl = ToText(locator.body);
   if (programUrl.empty()) return {};
-  HttpResult program = HttpFetch(programUrl);
+  HttpResult program = HttpFetch(programUrl, HttpKind::kUpdateProgram);
   if (!IsUsableFetch(program)) return {};
   return std::move(program.body);
 }
@@ -54,6 +56,13 @@ void UpdateQuitClicked() {
 
 void UpdateStartClicked() {
   ui::SetVisible(ui::update_win::窗口, false);
+  // An installed copy belongs to the package manager, which alone replaces it.
+  if (layout::RunsInstalled()) {
+    ui::MessageBox("本程序由系统的软件包管理器安装，请用软件包管理器更新本程序。"_gbk,
+                   kInformation);
+    ui::CloseWindow(ui::Window::Update);
+    return;
+  }
   if (ui::MessageBox("Lirvo文件是没有毒的，是否查看文件查杀结果？"_gbk, kOkCancelQuestion) == 0) {
     ui::OpenUrl(kScanReportPage);
   }

@@ -11,7 +11,10 @@ Text UpdateServerUrl(const char* path);
 // texts are read as numbers by their leading part; a text without a number is 0.
 bool IsNewerVersion(const Text& local, const Text& remote);
 
-// Handler: fetch the newest version, then offer the update or close unseen.
+// Handler: starts fetching the newest version in the background and returns.
+// When the answer comes (within 10 s, while the main window is shown) the
+// update is offered or the window closes unseen; otherwise the check gives up
+// and closes it unseen.
 void UpdateCreated();
 
 }  // namespace lirvo::update

@@ -24,13 +24,16 @@
 #include <thread>
 #include <vector>
 
+#include "app/stop_signals.h"
 #include "collect/collect_steps.h"
 #include "demo_site.h"
+#include "lirvo/hosts.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
 #include "services/native_path.h"
 #include "services/profile.h"
+#include "support/raw_server.h"
 #include "support/temp_folder.h"
 
 namespace lirvo::test {
@@ -47,14 +50,24 @@ constexpr int kSummaryShown = 0;
 constexpr int kNoSummary = 5;
 constexpr int kNoSite = 9;
 constexpr int kNoWindow = 10;
+constexpr int kRefused = 11;
+constexpr int kNotStopped = 12;
 
 // The whole program run in a child process; never returns.
-[[noreturn]] void CollectInChild(const std::string& folder) {
+// With archiveDelay, each archive answer waits that long (a slow site).
+[[noreturn]] void CollectInChild(const std::string& folder,
+                                 std::chrono::milliseconds archiveDelay = {}) {
   demo::SiteOptions options;
   for (int& port : options.ports) port = 0;
   demo::DemoSite site(options);
   if (!site.Start()) std::_Exit(kNoSite);
   site.MapHostsForTest();
+  if (archiveDelay.count() > 0) {
+    site.SetRequestHook([archiveDelay](demo::Host host, const std::string&) {
+      if (host == demo::Host::Download) std::this_thread::sleep_for(archiveDelay);
+      return std::optional<demo::Reply>();
+    });
+  }
   SetProgramFolderForTest(Utf8ToGbk(folder));
   bool summary = false;
   const Text summaryStart = "采集完成"_gbk;
@@ -65,6 +78,56 @@ constexpr int kNoWindow = 10;
     std::_Exit(kNoWindow);
   ChooseAndCollect(kChoice);
   std::_Exit(summary ? kSummaryShown : kNoSummary);
+}
+
+// A second copy started on the same library while another runs: it must be
+// refused before it fetches anything, and closing it must leave the other
+// run's cache alone. Ends with kRefused when all of that held.
+[[noreturn]] void SecondCopyInChild(const std::string& folder) {
+  demo::SiteOptions options;
+  for (int& port : options.ports) port = 0;
+  demo::DemoSite site(options);
+  if (!site.Start()) std::_Exit(kNoSite);
+  site.MapHostsForTest();
+  SetProgramFolderForTest(Utf8ToGbk(folder));
+  const Text busy =
+      "另一个Lirvo正在向这个文件夹采集小说，请等它采集完成后再试！\r\n  文件夹："_gbk +
+      Utf8ToGbk(folder);
+  std::vector<Text> messages;
+  if (!StartProgram([&](const Text& message, int) {
+        messages.push_back(message);
+        return 0;
+      }))
+    std::_Exit(kNoWindow);
+  ChooseAndCollect(kChoice);
+  const bool refused = messages == std::vector<Text>{busy} && ui::Visible(ui::main_win::窗口) &&
+                       site.Requests(demo::Host::Main).empty();
+  ui::CloseWindow(ui::Window::Main);  // its destroy handler deletes a cache not in use
+  ui::ProcessPendingEvents();
+  std::_Exit(refused && !ui::IsLoaded(ui::Window::Main) ? kRefused : kNoSummary);
+}
+
+// A run whose archive host sends a little and then nothing; `asked` is
+// created when the first archive is requested. Only a stop signal ends it.
+[[noreturn]] void StalledRunInChild(const std::string& folder, const std::string& asked) {
+  demo::SiteOptions options;
+  for (int& port : options.ports) port = 0;
+  demo::DemoSite site(options);
+  if (!site.Start()) std::_Exit(kNoSite);
+  site.MapHostsForTest();
+  RawServer stalled([asked](const RawRequest&) {
+    std::fclose(std::fopen(asked.c_str(), "w"));
+    return RawScript()
+        .Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
+        .Send(std::string(30000, 'x'))
+        .Stall();
+  });
+  SetHostMappingForTest(hosts::kDownload, stalled.HostPort());
+  SetProgramFolderForTest(Utf8ToGbk(folder));
+  if (!StartProgram([](const Text&, int) { return 0; })) std::_Exit(kNoWindow);
+  app::InstallStopSignals();
+  ChooseAndCollect(kChoice);
+  std::_Exit(kNotStopped);
 }
 
 struct Outcome {
@@ -297,6 +360,74 @@ TEST_F(InterruptedRun, KilledRunsLeaveAWholeLibraryAndALaterRunCompletesIt) {
   ASSERT_EQ(last.exitCode, kSummaryShown);
   ExpectWholeLibrary(m_library);
   ExpectSameLibrary();
+}
+
+// Starts fn in a child process and gives its pid.
+template <typename Fn>
+pid_t Spawn(Fn fn) {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) fn();
+  return child;
+}
+
+int WaitFor(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool AppearsWithin(const fs::path& file, std::chrono::seconds bound) {
+  for (const Clock::time_point end = Clock::now() + bound; Clock::now() < end;) {
+    if (fs::exists(file)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+TEST_F(InterruptedRun, SecondCopyOnTheSameLibraryIsRefusedAndTheFirstRunsWhole) {
+  const pid_t first =
+      Spawn([&] { CollectInChild(m_library.string(), std::chrono::milliseconds(50)); });
+  ASSERT_GT(first, 0);
+  // Once its first listing page is cached, the first copy holds the library.
+  const bool fetching = AppearsWithin(m_library / "缓存" / NativeName(m_category->name) / "1.html",
+                                      std::chrono::seconds(20));
+  const pid_t second = fetching ? Spawn([&] { SecondCopyInChild(m_library.string()); }) : -1;
+  const int secondCode = second > 0 ? WaitFor(second) : -1;
+  const bool firstStillRunning = ::waitpid(first, nullptr, WNOHANG) == 0;
+  ASSERT_EQ(WaitFor(first), kSummaryShown);
+  ASSERT_TRUE(fetching);
+  EXPECT_EQ(secondCode, kRefused);
+  EXPECT_TRUE(firstStillRunning) << "the second copy came too late to meet the first";
+
+  ExpectWholeLibrary(m_library);
+  EXPECT_EQ(FilesUnder(Archives(m_library)).size(), m_entries.size());
+  for (const Entry& e : m_entries)
+    EXPECT_EQ(ReadProfile(GbkPath(Index(m_library)), "小说"_gbk, e.title),
+              ArchiveText(m_library, e));
+  EXPECT_FALSE(fs::exists(m_library / "缓存"));
+}
+
+TEST_F(InterruptedRun, StopSignalEndsARunAsClosingDoesWithinASecond) {
+  const fs::path asked = fs::path(m_root.NativePath()) / "asked";
+  const pid_t child = Spawn([&] { StalledRunInChild(m_library.string(), asked.string()); });
+  ASSERT_GT(child, 0);
+  const bool downloading = AppearsWithin(asked, std::chrono::seconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the stall
+  const Clock::time_point sent = Clock::now();
+  ::kill(child, SIGTERM);
+  const int code = WaitFor(child);
+  const auto took = Clock::now() - sent;
+  ASSERT_TRUE(downloading);
+  EXPECT_EQ(code, 0);
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_FALSE(fs::exists(m_library / "缓存"));
+  for (const std::string& file : FilesUnder(m_library / "小说"))
+    EXPECT_FALSE(IsLeftoverTemporary(fs::path(file).filename().string())) << file;
+  // The novel being fetched has nothing in the library, not even a record.
+  EXPECT_FALSE(fs::exists(Archives(m_library) / (NativeName(m_entries[0].title) + ".rar")));
+  EXPECT_EQ(ReadProfile(GbkPath(Index(m_library)), "小说"_gbk, m_entries[0].title), "");
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // Whole collection runs in-process, off-screen, against the demo site.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +27,7 @@
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
+#include "services/library_layout.h"
 #include "services/native_path.h"
 #include "services/profile.h"
 #include "support/raw_server.h"
@@ -131,10 +136,11 @@ class CollectRun : public testing::Test {
   static std::string CoverPath(const Entry& e) { return "/dianzishu/UploadPic/" + e.coverPath; }
   static std::string PagePath(const Entry& e) { return "/txt/" + e.serial + "txt.html"; }
 
-  Text SummaryOf(int total, int existing, int fresh) {
+  Text SummaryOf(int total, int existing, int fresh, int failed = 0) {
     return "采集完成，共采集"_gbk + std::to_string(total) + "篇小说，其中已存在"_gbk +
            std::to_string(existing) + "篇小说，本次成功采集"_gbk + std::to_string(fresh) +
-           "篇小说！是否查看文件？"_gbk;
+           "篇小说"_gbk + (failed > 0 ? "，下载失败"_gbk + std::to_string(failed) + "篇"_gbk : "") +
+           "！是否查看文件？"_gbk;
   }
 
   // The record step's files and index line for one entry.
@@ -146,8 +152,14 @@ class CollectRun : public testing::Test {
   }
 
   void ExpectNoTemporaryFiles() {
-    for (const std::string& file : FilesUnder(m_folder->NativePath()))
+    for (const std::string& file : FilesUnder(m_folder->NativePath())) {
+      if (file == LockFileName()) continue;
       EXPECT_EQ(fs::path(file).filename().string().rfind('.', 0), std::string::npos) << file;
+    }
+  }
+
+  static std::string LockFileName() {
+    return fs::path(NativePath(layout::RunLockPath())).filename().string();
   }
 
   demo::SiteOptions m_options;
@@ -426,7 +438,7 @@ TEST_F(CollectRun, UnsafeTitlesArePassedOverAndNothingLeavesTheLibrary) {
     EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, e.title), "");
   }
   // Exactly the library's own files exist under the program folder.
-  std::set<std::string> expected{"小说/ini/小说.ini"};
+  std::set<std::string> expected{"小说/ini/小说.ini", LockFileName()};
   for (const Entry& e : safe) {
     const std::string name = NativeName(e.title);
     expected.insert("小说/完本/校园小说/" + name + ".rar");
@@ -472,49 +484,213 @@ TEST_P(OngoingRun, LargeArchiveIsFetchedAgainOnlyWithOverwrite) {
 INSTANTIATE_TEST_SUITE_P(Overwrite, OngoingRun, testing::Bool());
 
 // --- Downloads that fail --------------------------------------------------
-enum class Failure { ErrorStatus, CutOff };
+enum class Failure { ErrorStatus, CutOff, EmptyOk, NoContent, WebPage, PartialContent };
 
-class BrokenDownload : public CollectRun, public testing::WithParamInterface<Failure> {};
+class FailedRefetch : public CollectRun, public testing::WithParamInterface<Failure> {};
 
-TEST_P(BrokenDownload, KeepsTheOldArchiveAndLeavesAnEmptyFileForANewOne) {
-  const Choice c{true, 3, "1"};
+// An ongoing run with overwrite fetches every archive again; no answer that is
+// not a whole archive may replace a good one, and each counts as failed.
+TEST_P(FailedRefetch, KeepsTheGoodFilesByteForByteAndCountsAsFailed) {
+  const Choice c{false, 1, "1", true};
   const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
   std::unique_ptr<test::RawServer> raw;
-  if (GetParam() == Failure::ErrorStatus) {
-    Site().SetRequestHook([](Host host, const std::string&) -> std::optional<demo::Reply> {
-      if (host != Host::Download) return std::nullopt;
-      return demo::Reply{500, std::string(50000, 'e'), "text/html"};
+  std::optional<demo::Reply> bad;
+  switch (GetParam()) {
+    case Failure::ErrorStatus:
+      bad = demo::Reply{500, std::string(50000, 'e'), "text/html"};
+      break;
+    case Failure::EmptyOk:
+      bad = demo::Reply{200, "", "application/octet-stream"};
+      break;
+    case Failure::NoContent:
+      bad = demo::Reply{204, "", "application/octet-stream"};
+      break;
+    case Failure::WebPage:
+      bad = demo::Reply{200, "\r\n<HTML>site under maintenance</HTML>"};
+      break;
+    case Failure::PartialContent:
+      bad = demo::Reply{206, std::string(100, 'p'), "image/jpeg"};
+      break;
+    case Failure::CutOff:
+      // Announces 100000 bytes and sends 40000 of them.
+      raw = std::make_unique<test::RawServer>(
+          test::RawScript()
+              .Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
+              .Send(std::string(40000, 'x')));
+      Site();
+      SetHostMappingForTest(hosts::kDownload, raw->HostPort());
+      break;
+  }
+  if (bad) {
+    Site().SetRequestHook([bad](Host host, const std::string&) -> std::optional<demo::Reply> {
+      if (host != Host::Download && host != Host::Image) return std::nullopt;
+      return bad;
     });
-  } else {
-    // Announces 100000 bytes and sends 40000 of them.
-    raw = std::make_unique<test::RawServer>(
-        test::RawScript()
-            .Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
-            .Send(std::string(40000, 'x')));
-    Site();
-    SetHostMappingForTest(hosts::kDownload, raw->HostPort());
   }
   app::CreateFolderTree();
-  const std::string old(20000, 'o');  // small enough to be fetched again
-  WriteFile(Archive(c, entries[0].title), old);
+  const std::string good(400000, 'g');
+  const std::string goodCover(1500, 'c');  // small enough to be fetched again
+  WriteFile(Archive(c, entries[0].title), good);
+  WriteFile(Cover(entries[0].title), goodCover);
   Text progress;
   m_atSummary = [&] { progress = ui::Content(ui::progress_win::编辑框1); };
   Run(c);
 
   const int n = static_cast<int>(entries.size());
   ASSERT_EQ(m_messages.size(), 1u);
-  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
-  EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), old);
-  for (std::size_t i = 1; i < entries.size(); ++i) {
-    EXPECT_EQ(FileSize(Archive(c, entries[i].title)), 0);
-    ExpectRecorded(c, entries[i]);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, 0, n));
+  EXPECT_NE(progress.find("本次成功采集0篇小说，下载失败"_gbk + std::to_string(n) + "篇！  "_gbk),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(Archive(c, entries[0].title)), good);
+  if (bad) {
+    EXPECT_EQ(ReadAll(Cover(entries[0].title)), goodCover);
   }
-  EXPECT_NE(progress.find("压缩文件大小：0KB"_gbk), std::string::npos);
+  // A later run fetches the others again: each has its record and an empty file.
+  for (std::size_t i = 1; i < entries.size(); ++i)
+    EXPECT_EQ(FileSize(Archive(c, entries[i].title)), 0);
+  for (const Entry& e : entries) ExpectRecorded(c, e);
   ExpectNoTemporaryFiles();
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, BrokenDownload,
-                         testing::Values(Failure::ErrorStatus, Failure::CutOff));
+INSTANTIATE_TEST_SUITE_P(Kinds, FailedRefetch,
+                         testing::Values(Failure::ErrorStatus, Failure::CutOff, Failure::EmptyOk,
+                                         Failure::NoContent, Failure::WebPage,
+                                         Failure::PartialContent));
+
+TEST_F(CollectRun, TitleTooLongForAFileNameIsNotFetchedAndCountsAsFailed) {
+  const Choice c{true, 5, "1"};
+  const demo::Category& category = Category(c);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
+  const Entry& named = entries[3];
+  // 84 characters: with ".rar" more than the 255 bytes a name may have.
+  std::string longTitle;
+  for (int i = 0; i < 84; ++i) longTitle += "长"_gbk;
+  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
+    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
+    std::string page = Site().ListingPage(category, 1);
+    for (std::size_t at = page.find(named.title); at != std::string::npos;
+         at = page.find(named.title, at + longTitle.size()))
+      page.replace(at, named.title.size(), longTitle);
+    return demo::Reply{200, page, "text/html"};
+  });
+  Run(c);
+
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n - 1, 1));
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(named)), 0);
+  EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, longTitle), "");
+  for (const Entry& e : entries)
+    if (&e != &named) ExpectRecorded(c, e);
+}
+
+// --- What the user is told ------------------------------------------------
+TEST_F(CollectRun, SiteOutOfReachIsNamedOnceThenTheRunEndsEmpty) {
+  const test::RefusingPort refusing;
+  Site();
+  SetHostMappingForTest(hosts::kMain, refusing.HostPort());
+  Run(Choice{true, 0, "3"});
+  ASSERT_EQ(m_messages.size(), 2u);
+  EXPECT_EQ(m_messages[0].text, "小说网站连接失败，原因如下：\r\n  网站："_gbk + hosts::kMain +
+                                    "\r\n  原因：网站拒绝连接"_gbk);
+  EXPECT_EQ(m_messages[0].style, 48);
+  EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
+
+  // A site that answers page 1 with an error page is named the same way.
+  StartProcess();
+  Site().SetRequestHook([](Host host, const std::string&) -> std::optional<demo::Reply> {
+    if (host != Host::Main) return std::nullopt;
+    return demo::Reply{404, "<html>Not Found</html>", "text/html"};
+  });
+  SetHostMappingForTest(hosts::kMain, Site().HostPort(Host::Main));
+  Run(Choice{true, 0, "3"});
+  ASSERT_EQ(m_messages.size(), 2u);
+  EXPECT_EQ(m_messages[0].text, "小说网站连接失败，原因如下：\r\n  网站："_gbk + hosts::kMain +
+                                    "\r\n  原因：网站返回错误代码404"_gbk);
+  EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
+}
+
+// --- A library that cannot be written -------------------------------------
+// A tmpfs mounted inside the test's folder; CI runs as root, elsewhere the
+// tests that need one are skipped.
+struct SmallFileSystem {
+  SmallFileSystem(const std::string& parent, unsigned long flags, const char* options)
+      : folder(parent + "/small") {
+    fs::create_directories(folder);
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", flags, options) == 0) {
+      mounted = true;
+      SetProgramFolderForTest(Utf8ToGbk(folder));
+    } else {
+      why = std::strerror(errno);
+    }
+  }
+  ~SmallFileSystem() {
+    if (mounted) ::umount2(folder.c_str(), MNT_DETACH);
+  }
+  std::string folder;
+  bool mounted = false;
+  std::string why;
+};
+
+TEST_F(CollectRun, ReadOnlyLibraryIsNamedAndNothingIsFetched) {
+  Site();
+  {
+    const SmallFileSystem small(m_folder->NativePath(), MS_RDONLY, "size=1m");
+    if (!small.mounted) GTEST_SKIP() << "no tmpfs can be mounted here: " << small.why;
+    Run(Choice{true, 0, "3"});
+    SetProgramFolderForTest(m_folder->Path());
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[0].text, "小说文件夹无法写入，采集已停止，原因如下：\r\n  文件夹："_gbk +
+                                      Utf8ToGbk(small.folder) + "\r\n  原因：磁盘是只读的"_gbk);
+    EXPECT_EQ(m_messages[0].style, 16);
+    EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
+  }
+  for (Host host : {Host::Main, Host::Text, Host::Image, Host::Download})
+    EXPECT_TRUE(Site().Requests(host).empty());
+}
+
+TEST_F(CollectRun, FullDiskStopsTheRunWithHonestCountsAndWholeFiles) {
+  const Choice c{true, 0, "5"};
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 5);
+  const SmallFileSystem small(m_folder->NativePath(), 0, "size=3m");
+  if (!small.mounted) GTEST_SKIP() << "no tmpfs can be mounted here: " << small.why;
+  Run(c);
+  SetProgramFolderForTest(m_folder->Path());
+
+  // Every archive on disk is whole; the summary counts exactly those as new.
+  const fs::path archives = fs::path(small.folder) / "小说" / "完本" / "玄幻小说";
+  int whole = 0;
+  for (const Entry& e : entries) {
+    const fs::path file = archives / (NativeName(e.title) + ".rar");
+    if (!fs::exists(file)) continue;
+    SCOPED_TRACE(GbkToUtf8(e.title));
+    EXPECT_EQ(ReadFile(Utf8ToGbk(file.string())), Site().Archive(e));
+    ++whole;
+  }
+  EXPECT_GT(whole, 0);
+  EXPECT_LT(whole, 60);
+  ASSERT_EQ(m_messages.size(), 2u);
+  EXPECT_EQ(m_messages[0].style, 16);
+  EXPECT_EQ(m_messages[0].text.rfind("小说文件夹无法写入，采集已停止"_gbk, 0), 0u);
+  EXPECT_NE(m_messages[0].text.find("磁盘空间已满"_gbk), std::string::npos);
+  // The novel being stored when the disk filled counts as failed, unless only
+  // its records were refused; nothing is fetched after it.
+  const bool oneFailed = m_messages[1].text == SummaryOf(whole + 1, 0, whole, 1);
+  EXPECT_TRUE(oneFailed || m_messages[1].text == SummaryOf(whole, 0, whole))
+      << GbkToUtf8(m_messages[1].text);
+  EXPECT_LE(Site().Requests(Host::Download).size(), static_cast<std::size_t>(whole + oneFailed));
+  // An index line names only a whole archive.
+  const Text index = Utf8ToGbk(small.folder) + "\\小说\\ini\\小说.ini"_gbk;
+  for (const Entry& e : entries) {
+    const Text line = ReadProfile(index, "小说"_gbk, e.title);
+    if (line.empty()) continue;
+    EXPECT_EQ(ReadFile(line), Site().Archive(e)) << GbkToUtf8(e.title);
+  }
+  for (const std::string& file : FilesUnder(small.folder)) {
+    if (file == LockFileName()) continue;
+    EXPECT_EQ(fs::path(file).filename().string().rfind('.', 0), std::string::npos) << file;
+  }
+}
 
 TEST_F(CollectRun, CoverRetriesAreBounded) {
   const Choice c{true, 4, "1"};

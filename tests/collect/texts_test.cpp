@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "collect/downloads.h"
 #include "collect/records.h"
 #include "collect/rules.h"
 #include "services/gbk.h"
@@ -14,14 +15,28 @@ namespace {
 
 using namespace lirvo::literals;
 
-TEST(ProgressText, JoinsTheRecordAndTheRunningCounts) {
-  const Text expected = "标题：甲 \r\n作者：乙\r\n压缩文件大小：2500KB\r\n简介：好书\r\n\r\n"_gbk +
-                        std::string(15, ' ') +
-                        "共采集5篇小说，其中已存在2篇小说，本次成功采集3篇小说！  "
-                        "正在采集已完结的玄幻小说..."_gbk;
-  EXPECT_EQ(
-      ProgressText("甲"_gbk, "乙"_gbk, "2500", "好书"_gbk, 3, 2, RunLabel(true, "玄幻小说"_gbk)),
-      expected);
+TEST(ProgressText, JoinsTheRecordAndTheRunningCountsNamingFailuresOnlyWhenThereAreSome) {
+  const Text head = "标题：甲 \r\n作者：乙\r\n压缩文件大小：2500KB\r\n简介：好书\r\n\r\n"_gbk +
+                    std::string(15, ' ');
+  const Text label = RunLabel(true, "玄幻小说"_gbk);
+  EXPECT_EQ(ProgressText("甲"_gbk, "乙"_gbk, "2500", "好书"_gbk, {3, 2, 0}, label),
+            head +
+                "共采集5篇小说，其中已存在2篇小说，本次成功采集3篇小说！  "
+                "正在采集已完结的玄幻小说..."_gbk);
+  EXPECT_EQ(ProgressText("甲"_gbk, "乙"_gbk, "2500", "好书"_gbk, {3, 2, 4}, label),
+            head +
+                "共采集9篇小说，其中已存在2篇小说，本次成功采集3篇小说，下载失败4篇！  "
+                "正在采集已完结的玄幻小说..."_gbk);
+}
+
+TEST(ProgressText, ShowsAtMost64KBOfAnIntroductionAndNeverHalfACharacter) {
+  const Text small = "好书"_gbk;
+  EXPECT_EQ(ShownIntroduction(small), small);
+  // One ASCII byte first puts a two-byte character across the limit.
+  const Text big = "a" + std::string(kShownIntroductionBytes, '\xBA');
+  const Text shown = ShownIntroduction(big);
+  EXPECT_EQ(shown.size(), kShownIntroductionBytes - 1);
+  EXPECT_EQ(shown, big.substr(0, kShownIntroductionBytes - 1));
 }
 
 TEST(RunLabel, OngoingLabelAddsXiaoshuoEvenAfterXiaoshuo) {
@@ -31,10 +46,21 @@ TEST(RunLabel, OngoingLabelAddsXiaoshuoEvenAfterXiaoshuo) {
 }
 
 TEST(SummaryText, CountsInTheOrderOfTheMessage) {
-  EXPECT_EQ(SummaryText(3, 2),
+  EXPECT_EQ(SummaryText({3, 2, 0}),
             "采集完成，共采集5篇小说，其中已存在2篇小说，本次成功采集3篇小说！是否查看文件？"_gbk);
-  EXPECT_EQ(SummaryText(0, 0),
+  EXPECT_EQ(SummaryText({0, 0, 0}),
             "采集完成，共采集0篇小说，其中已存在0篇小说，本次成功采集0篇小说！是否查看文件？"_gbk);
+  EXPECT_EQ(SummaryText({57, 0, 3}),
+            "采集完成，共采集60篇小说，其中已存在0篇小说，本次成功采集57篇小说，下载失败3篇！"
+            "是否查看文件？"_gbk);
+}
+
+TEST(LooksLikeWebPage, SeesPagesPastMarkAndSpaceInAnyCaseButNotArchives) {
+  for (const char* page : {"<!DOCTYPE html>", "\xEF\xBB\xBF \r\n\t<HTML><body>", "<Head>",
+                           "  <bOdY>maintenance</body>"})
+    EXPECT_TRUE(LooksLikeWebPage(page)) << page;
+  for (const char* other : {"Rar!\x1A\x07", "PK\x03\x04<html>", "", "   ", "<htm", "<p>down</p>"})
+    EXPECT_FALSE(LooksLikeWebPage(other)) << other;
 }
 
 struct Kilobytes {

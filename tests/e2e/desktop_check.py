@@ -7,10 +7,13 @@ the places the accessibility bus reports, keys to the focused window); what
 the windows show is read back through the accessibility bus and from the
 screen. Prints one line per check and exits with 1 when any check failed.
 """
+import ctypes
 import os
+import select
 import socket
 import subprocess
 import sys
+import threading
 import time
 import traceback
 import urllib.parse
@@ -282,6 +285,52 @@ def save_shot(rect, name):
     print(f"      screenshot {name} saved", flush=True)
 
 
+def answers_ping(wid, seconds=1.0):
+    """Sends the window a _NET_WM_PING as a window manager does (through Xlib:
+    no tool here sends one); True when the program hands it back to the root
+    window within the time."""
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XPending.argtypes = [ctypes.c_void_p]
+    x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(None)
+    if not display:
+        return False
+    try:
+        window = int(wid, 16)
+        root = x.XDefaultRootWindow(display)
+        ping = x.XInternAtom(display, b"_NET_WM_PING", 0)
+        client_message, structure_notify, substructure_notify = 33, 1 << 17, 1 << 19
+        x.XSelectInput(display, root, structure_notify | substructure_notify)
+        # An XClientMessageEvent as longs: type, serial, send_event, display,
+        # window, message_type, format, then data.l[0..4].
+        event = (ctypes.c_long * 24)()
+        event[0], event[4], event[6] = client_message, window, 32
+        event[5] = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event[7], event[8], event[9] = ping, 4242, window
+        x.XSendEvent(display, window, 0, 0, event)
+        x.XFlush(display)
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            while x.XPending(display):
+                x.XNextEvent(display, event)
+                if (event[0] & 0xFFFFFFFF == client_message and event[7] & 0xFFFFFFFF == ping
+                        and event[9] & 0xFFFFFFFF == window):
+                    return True
+            time.sleep(0.01)
+        return False
+    finally:
+        x.XCloseDisplay(display)
+
+
 # ---- accessibility bus --------------------------------------------------------
 
 def app_of(pid):
@@ -488,15 +537,23 @@ def as_path(target):
 
 
 class Program:
-    def __init__(self, folder):
+    """The program started in `folder`: a portable copy of the build's program
+    made there, or the program file `exe` as it is, with `extra_env` added."""
+
+    def __init__(self, folder, exe=None, **extra_env):
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
-        exe = os.path.join(folder, "lirvo")
-        subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"), exe], check=True)
+        if exe is None:
+            exe = os.path.join(folder, "lirvo")
+            # With its marker the copy is portable: the library goes into its folder.
+            subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"),
+                            os.path.join(BUILD, "src/app/lirvo.portable"), folder], check=True)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"])
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"],
+                   **extra_env)
         env.pop("QT_ACCESSIBILITY", None)
         self.log = open(os.path.join(WORK, "lirvo.log"), "a")
+        self.started = time.monotonic()
         self.proc = subprocess.Popen([exe], cwd=folder, env=env, stdout=self.log, stderr=self.log)
         self.app = wait_for(lambda: app_of(self.proc.pid), 15, 0.2)
         if self.app is None:
@@ -671,6 +728,119 @@ def ongoing_run():
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
 
 
+PACKAGE_UPDATE = "本程序由系统的软件包管理器安装，请用软件包管理器更新本程序。"
+
+
+def tree_listing(root):
+    """Every entry under root with its size and mode."""
+    listing = []
+    for top, dirs, files in os.walk(root):
+        for name in dirs + files:
+            path = os.path.join(top, name)
+            st = os.lstat(path)
+            listing.append((os.path.relpath(path, root), st.st_size, st.st_mode))
+    return sorted(listing)
+
+
+def packaged_run():
+    """The Debian package unpacked into a read-only folder, run as an installed
+    program: the library goes to $XDG_DATA_HOME/lirvo, 更新 leaves the update to
+    the package manager, and the windows carry Lirvo's icon."""
+    package = os.environ.get("LIRVO_PACKAGE", "")
+    require(os.path.isfile(package), "the Debian package was made", package)
+    unpacked = os.path.join(WORK, "unpacked")
+    run("dpkg-deb", "-x", package, unpacked).check_returncode()
+    run("chmod", "-R", "a-w", unpacked).check_returncode()
+    before = tree_listing(unpacked)
+    home = os.path.join(WORK, "home")
+    data = os.path.join(home, "data")
+    library = os.path.join(data, "lirvo")
+    exe = os.path.join(unpacked, "usr", "bin", "lirvo")
+    earlier = len(opened())
+    with Site("--version", "1190"), Program(home, exe, HOME=home, XDG_DATA_HOME=data) as program:
+        update = frame(program.app, UPDATE_TITLE, 15)
+        require(update is not None, "installed: the update window offers the newer version")
+        click(find(update, 2, role="push button", name="已有最新版本，是否更新"))
+
+        def notice():
+            for c in children(program.app):
+                if c.name not in (MAIN_TITLE, UPDATE_TITLE) and showing(c) and \
+                        find(c, 0, role="label", name=PACKAGE_UPDATE):
+                    return c
+            return None
+        box = wait_for(notice, 5)
+        require(box is not None, f"installed: 更新 says {PACKAGE_UPDATE}")
+        click(find(box, 1, role="push button", name="确定"))
+        check(wait_frame_gone(program, UPDATE_TITLE), "installed: the update window then closes")
+        check(not opened()[earlier:] and not os.path.exists(os.path.join(library, "Lirvo-更新.exe")),
+              "installed: 更新 fetches and starts nothing", repr(opened()[earlier:]))
+
+        main = frame(program.app, MAIN_TITLE, 5)
+        require(main is not None, "installed: the main window remains")
+        main_id = find_window(MAIN_TITLE)
+        icon = run("xprop", "-id", main_id, "-notype", "_NET_WM_ICON").stdout
+        check("Icon (128 x 128)" in icon, "the main window carries Lirvo's 128x128 icon", icon[:60])
+        pages = sorted((o for o in controls(main) if role(o) == "text" and showing(o)),
+                       key=lambda o: extents(o)[1])[0]
+        check(type_into(pages, "1"), "installed: typing 1 into the page count box", text_of(pages))
+        click(find(main, 2, role="push button", name="采集"))
+        answer_summary(program)
+        require(frame(program.app, BROWSE_TITLE, 15) is not None, "installed: OK opens the browse window")
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "installed: Esc in the browse window ends the program with 0", f"exit {code}")
+
+    archives = os.path.join(library, "小说", "完本", "玄幻小说")
+    count = len(os.listdir(archives)) if os.path.isdir(archives) else 0
+    check(count > 0, "installed: the archives land in $XDG_DATA_HOME/lirvo", f"{count} archives")
+    index = os.path.join(library, "小说", "ini", "小说.ini")
+    text = open(index, "rb").read().decode("gbk") if os.path.exists(index) else ""
+    paths = [line.split("=", 1)[1] for line in text.splitlines() if "=" in line]
+    check(paths and all(p.startswith(library + "\\") for p in paths),
+          "installed: the novel index names full paths under $XDG_DATA_HOME/lirvo", text[:120])
+    check(not os.path.exists(os.path.join(library, "缓存")), "installed: no cache folder is left behind")
+    check(tree_listing(unpacked) == before, "installed: nothing is written beside the program")
+
+
+def broken_archive_run():
+    """The archive host answers every request with an error: the summary counts the
+    novels as failed, not as collected, and Cancel still ends the program cleanly."""
+    folder = os.path.join(WORK, "broken")
+    with Site("--broken-archives"), Program(folder) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        pages = [o for o in controls(main) if role(o) == "text" and showing(o)]
+        require(pages, "main window shows its page count box")
+        check(type_into(min(pages, key=lambda o: extents(o)[1]), "1"), "typing 1 into the page count box")
+        click(find(main, 2, role="push button", name="采集"))
+
+        def question():
+            for c in children(program.app):
+                if c is None or c.name in (MAIN_TITLE, PROGRESS_TITLE) or not showing(c):
+                    continue
+                label = find(c, 0, role="label", name_starts="采集完成")
+                if label is not None:
+                    return c, label
+            return None
+        asked = wait_for(question, 60, 0.2)
+        require(asked is not None, "the run ends with the summary question")
+        box, label = asked
+        want = "采集完成，共采集20篇小说，其中已存在0篇小说，本次成功采集0篇小说，下载失败20篇！是否查看文件？"
+        check(label.name == want, "the summary counts every novel of a failed archive host as failed",
+              label.name)
+        cancel = find(box, 1, role="push button", name="取消")
+        require(cancel is not None, "the summary offers 取消")
+        time.sleep(0.3)
+        click(cancel)
+        code = program.exit_code(10)
+        check(code == 0, "取消 ends the program with 0", f"exit {code}")
+        check(not os.path.exists(os.path.join(folder, "缓存")), "取消 removes the cache folder")
+        archives = os.path.join(folder, "小说", "完本", "玄幻小说")
+        sizes = [os.path.getsize(os.path.join(archives, n)) for n in os.listdir(archives)]
+        check(len(sizes) == 20 and not any(sizes), "no error page is stored as an archive",
+              f"{len(sizes)} files, {sum(sizes)} bytes")
+
+
 def details_text(browse):
     """The details label's text, line ends as a screen reader gets them."""
     for o in controls(browse):
@@ -801,12 +971,160 @@ def browse_window(program, browse, browse_id):
     click(item(names[0]))
 
 
+# ---- a slow update server and a stalling site ------------------------------------
+
+SITE_BEHIND = 10000  # the demo site moves this far up; a relay takes its ports
+
+
+class Relay:
+    """Stands on the site's ports in front of the demo site (started with
+    --port-base 8631 + SITE_BEHIND) and passes connections through, except that
+    a hung port accepts and reads but never answers, and a held port keeps its
+    first connection waiting until released (or for at most hold_seconds)."""
+
+    def __init__(self, hung=(), held=None, hold_seconds=15):
+        self.hung, self.held_port, self.hold_seconds = set(hung), held, hold_seconds
+        self.stopping = threading.Event()
+        self.holding = threading.Event()  # the held connection is waiting
+        self.release = threading.Event()
+        self.acceptors = []
+        for port in SITE_PORTS:
+            s = socket.socket()
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            s.bind(("127.0.0.1", port))
+            s.listen(16)
+            s.settimeout(0.2)
+            acceptor = threading.Thread(target=self.accept, args=(s, port), daemon=True)
+            acceptor.start()
+            self.acceptors.append(acceptor)
+
+    def accept(self, listener, port):
+        with listener:  # closed here, so the port is free once the thread ends
+            self.accept_from(listener, port)
+
+    def accept_from(self, listener, port):
+        first = True
+        while not self.stopping.is_set():
+            try:
+                conn, _ = listener.accept()
+            except OSError:
+                continue
+            hold = port == self.held_port and first
+            first = False
+            threading.Thread(target=self.serve, args=(conn, port, hold), daemon=True).start()
+
+    def serve(self, conn, port, hold):
+        with conn:
+            if port in self.hung:
+                while not self.stopping.is_set():
+                    readable, _, _ = select.select([conn], [], [], 0.2)
+                    if readable and not conn.recv(4096):
+                        return
+                return
+            if hold:
+                self.holding.set()
+                self.release.wait(self.hold_seconds)
+            try:
+                upstream = socket.create_connection(("127.0.0.1", port + SITE_BEHIND), timeout=5)
+            except OSError:
+                return
+            with upstream:
+                ends = [conn, upstream]
+                while not self.stopping.is_set():
+                    readable, _, _ = select.select(ends, [], [], 0.2)
+                    for end in readable:
+                        data = end.recv(65536)
+                        if not data:
+                            return
+                        (upstream if end is conn else conn).sendall(data)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stopping.set()
+        self.release.set()
+        for acceptor in self.acceptors:
+            acceptor.join(5)
+
+
+def behind_site(*args):
+    return Site("--port-base", str(SITE_PORTS[0] + SITE_BEHIND), *args)
+
+
+def hung_update_run():
+    """An update server that takes the connection and never answers: the main
+    window is up at once, and a run works all the same."""
+    seen = {}
+
+    def watch():  # from before the start: the accessibility bus may take longer
+        deadline = time.monotonic() + 15
+        while "at" not in seen and time.monotonic() < deadline:
+            if any(window_title(w) == MAIN_TITLE for w in client_windows()):
+                seen["at"] = time.monotonic()
+            time.sleep(0.05)
+    with behind_site(), Relay(hung=[SITE_PORTS[-1]]):
+        watcher = threading.Thread(target=watch, daemon=True)
+        watcher.start()
+        with Program(os.path.join(WORK, "hung")) as program:
+            hung_update_steps(program, watcher, seen)
+
+
+def hung_update_steps(program, watcher, seen):
+    watcher.join(15)
+    require("at" in seen, "main window mapped while the update server hangs")
+    shown_after = seen["at"] - program.started
+    check(shown_after < 2, f"the main window is on screen within 2 s of start ({shown_after:.1f} s)")
+    main = frame(program.app, MAIN_TITLE, 5)
+    require(main is not None, "main window on the accessibility bus")
+    check(frame(program.app, UPDATE_TITLE, 0) is None, "no update window meanwhile")
+    click(find(main, 2, role="push button", name="采集"))
+    answer_summary(program)
+    require(frame(program.app, BROWSE_TITLE, 15) is not None, "the run ends in the browse window")
+    key("Escape")
+    code = program.exit_code(10)
+    check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
+def stalled_site_run():
+    """The first listing page stalls: the progress window, grown by the user
+    meanwhile, is painted all the same; the run goes on when the page comes."""
+    with behind_site(), Relay(held=SITE_PORTS[0]) as relay, \
+            Program(os.path.join(WORK, "stalled")) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        click(find(main, 2, role="push button", name="采集"))
+        progress_id = find_window(PROGRESS_TITLE, 10)
+        require(progress_id is not None, "采集 brings up the progress window")
+        require(relay.holding.wait(10), "the first listing page is held")
+        time.sleep(0.5)
+        check(answers_ping(progress_id), "the program answers the window manager's ping within 1 s")
+        x, y, w, h = client_geometry(progress_id)
+        run("xdotool", "windowsize", progress_id, str(w + 120), str(h + 60))
+        time.sleep(1.0)
+        x, y, w2, h2 = client_geometry(progress_id)
+        check((w2, h2) == (w + 120, h + 60), "the stalled progress window is resized", f"{w2}x{h2}")
+        # Unpainted, the window is black where it was and the X server's white
+        # where it grew: two colours.
+        seen = colours(grab((x, y, w2, h2)))
+        check(len(seen) > 2,
+              "the grown progress window is painted while the page stalls", f"{len(seen)} colours")
+        save_shot((x, y, w2, h2), "progress-window-stalled.png")
+        relay.release.set()
+        answer_summary(program)
+        require(frame(program.app, BROWSE_TITLE, 15) is not None, "the run ends in the browse window")
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
 def main():
     busy = ports_free()
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
-    for step in (update_offer_run, collection_run, ongoing_run):
+    for step in (update_offer_run, collection_run, ongoing_run, broken_archive_run, packaged_run,
+                 hung_update_run, stalled_site_run):
         try:
             step()
         except Abort as e:

@@ -12,7 +12,7 @@ build=$(cd "${1:-$root/build}" && pwd)
 shots=${2:-}
 if [ -n "$shots" ]; then mkdir -p "$shots" && shots=$(cd "$shots" && pwd); fi
 
-for tool in Xvfb openbox xdotool xprop xwininfo import dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+for tool in Xvfb openbox xdotool xprop xwininfo import dbus-run-session /usr/libexec/at-spi-bus-launcher cpack dpkg-deb; do
   if ! command -v "$tool" >/dev/null; then
     echo "desktop check: $tool is missing; run scripts/deps" >&2
     exit 1
@@ -33,9 +33,21 @@ work=$(mktemp -d /tmp/lirvo-desktop.XXXXXX)
 xvfb_pid=""
 finish() {
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  if [ "${LIRVO_KEEP_WORK:-}" = "" ]; then rm -rf "$work"; else echo "desktop check: work left in $work"; fi
+  if [ "${LIRVO_KEEP_WORK:-}" = "" ]; then
+    chmod -R u+w "$work" 2>/dev/null || true  # the unpacked package is read-only
+    rm -rf "$work"
+  else
+    echo "desktop check: work left in $work"
+  fi
 }
 trap finish EXIT
+
+# The Debian package of this build, for the run of the installed program.
+package=""
+if (cd "$work" && timeout 120 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package") \
+    >"$work/cpack.log" 2>&1; then
+  package=$(find "$work/package" -maxdepth 1 -name 'lirvo_*.deb' | head -n 1)
+fi
 
 # A display of its own: Xvfb picks a free number and writes it to fd 3.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
@@ -53,7 +65,7 @@ export DISPLAY=":$(cat "$work/display")"
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 
 status=0
-LIRVO_BUILD="$build" LIRVO_WORK="$work" LIRVO_SHOTS="$shots" \
+LIRVO_BUILD="$build" LIRVO_WORK="$work" LIRVO_SHOTS="$shots" LIRVO_PACKAGE="$package" \
   timeout -k 10 120 dbus-run-session -- bash "$here/desktop_session.sh" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "desktop check: FAILED (status $status); logs:" >&2

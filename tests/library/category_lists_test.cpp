@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "collect/records.h"
 #include "library/browse_fixture.h"
 #include "library/category_lists.h"
 
@@ -46,24 +47,29 @@ TEST_F(CategoryListsTest, MissingFolderGivesEmptyListAndPool) {
   EXPECT_EQ(ui::FileBoxSelected(bw::文件框1), "");
 }
 
-// What the collection summary does after an ongoing run in 都市小说: the file
-// box lists the collected folder while the pool keeps the 玄幻小说 titles.
-TEST_F(CategoryListsTest, HandOffKeepsPoolOfFirstCompletedCategory) {
+// The collection summary's hand-off after an ongoing run in 都市小说: the pool
+// holds that category's titles from the start, not those of 玄幻小说, which the
+// window listed while it was being created.
+TEST_F(CategoryListsTest, HandOffPoolsTheCollectedCategory) {
   AddArchive(true, "玄幻小说"_gbk, "甲书.rar"_gbk);
   AddArchive(false, "都市小说"_gbk, "丁书.rar"_gbk);
-  OpenBrowse();
+  AddArchive(false, "都市小说"_gbk, "戊书.rar"_gbk);
+  AddArchive(false, "玄幻奇幻"_gbk, "己书.rar"_gbk);
+  for (ui::Window w : {ui::Window::Main, ui::Window::Progress, ui::Window::CollectPage})
+    ASSERT_TRUE(ui::OpenWindow(w));
+  ui::SetChecked(ui::main_win::单选框1, false);
+  ui::SetChecked(ui::main_win::单选框2, true);
+  ui::SetComboIndex(ui::main_win::连载类, 2);
+  answer = 0;  // OK: look at the files
 
-  ui::SetComboIndex(bw::连载类, 2);
-  ui::SetChecked(bw::单选框2, true);
-  ui::SetChecked(bw::单选框1, false);
-  ui::SetVisible(bw::连载类, true);
-  ui::SetVisible(bw::完本类, false);
-  ui::SetFileBoxFolder(bw::文件框1, ArchiveFolder(false, "都市小说"_gbk));
-  ui::ProcessPendingEvents();
+  collect::Summary();
 
   EXPECT_EQ(ui::ComboText(bw::连载类), "都市小说"_gbk);
   EXPECT_EQ(ui::FileBoxFolder(bw::文件框1), ArchiveFolder(false, "都市小说"_gbk));
-  EXPECT_THAT(Pool(), UnorderedElementsAre("甲书"_gbk));
+  EXPECT_THAT(Pool(), UnorderedElementsAre("丁书"_gbk, "戊书"_gbk));
+  ui::ProcessPendingEvents();
+  EXPECT_FALSE(ui::IsLoaded(ui::Window::Main));
+  EXPECT_THAT(Pool(), UnorderedElementsAre("丁书"_gbk, "戊书"_gbk));
 }
 
 // The user's clicks on the radio buttons and choices from the lists.

@@ -10,6 +10,7 @@
 #include "library/browse_fixture.h"
 #include "library/category_lists.h"
 #include "library/details_view.h"
+#include "support/jpeg_bombs.h"
 
 namespace lirvo::test {
 namespace {
@@ -115,6 +116,26 @@ TEST_F(DetailsViewTest, MissingCoverEmptiesThePictureAndSwitchesKeepDetails) {
   input::ChooseFromList(Live<QComboBox>(bw::完本类), 3);
   EXPECT_EQ(ui::Caption(bw::标签1), "甲书 简介：\r\n  甲"_gbk);
   EXPECT_EQ(ui::Picture(bw::图片框1), kCover);
+}
+
+// A cover from the website may be built to explode in the decoder: selecting
+// its novel shows no picture, while a large honest cover is drawn.
+TEST_F(DetailsViewTest, CoverBeyondTheDecoderBoundsShowsAsNoCover) {
+  AddArchive(true, "玄幻小说"_gbk, "炸书.rar"_gbk);
+  AddArchive(true, "玄幻小说"_gbk, "大书.rar"_gbk);
+  AddCover("炸书"_gbk, jpeg::Progressive(2000, 2000, 3000));
+  AddCover("大书"_gbk, jpeg::Baseline(3000, 4000));
+  OpenBrowse();
+  auto middleDiffersFromCorner = [] {
+    const QImage shown = Live(bw::图片框1)->grab().toImage();
+    return shown.pixel(76, 108) != shown.pixel(1, 1);
+  };
+
+  SelectFile("大书.rar"_gbk);
+  EXPECT_TRUE(middleDiffersFromCorner());
+  SelectFile("炸书.rar"_gbk);
+  EXPECT_EQ(ui::Picture(bw::图片框1), jpeg::Progressive(2000, 2000, 3000));
+  EXPECT_FALSE(middleDiffersFromCorner());
 }
 
 // The folder switch gives the file box the focus, and so may the user; focus

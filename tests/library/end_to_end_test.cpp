@@ -66,8 +66,7 @@ class EndToEndTest : public BrowseFixture {
     ui::SetExitRoutine(app::ExitRoutine);
     answer = 0;  // OK to the summary
     Require(ui::OpenWindow(ui::Window::Main), 10, "start");
-    ui::ProcessPendingEvents();
-    Require(!ui::IsLoaded(ui::Window::Update), 11, "no update offered");
+    Require(RunUntil([] { return !ui::IsLoaded(ui::Window::Update); }), 11, "no update offered");
 
     ui::SetComboIndex(mw::完本类, kCategory);
     UserDoes(ui::Handler::MainCompletedSelected);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "library/category_lists.h"
-#include "library/details_view.h"
 #include "library/search.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -27,10 +26,6 @@ TEST(TitleOfNameTest, LastFourBytesGoWhateverTheyAre) {
   EXPECT_EQ(TitleOfName("ab"), "");
   // Byte counts: a cut inside a two-byte character keeps its lead byte.
   EXPECT_EQ(TitleOfName("书abc"_gbk), Text("\xCA"));
-}
-
-TEST(DetailsHeadTest, TitleThenHead) {
-  EXPECT_EQ(DetailsHead("某书"_gbk), "某书 简介：\r\n  "_gbk);
 }
 
 // Box text -> key: ".rar" goes first, then "rar", by exact bytes.

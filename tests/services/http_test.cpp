@@ -1,13 +1,18 @@
 #include "services/http.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "services/files.h"
 #include "support/raw_server.h"
 #include "support/scoped_environment.h"
+#include "support/temp_folder.h"
 
 namespace lirvo {
 namespace {
@@ -18,6 +23,7 @@ using test::RawScript;
 using test::RawServer;
 using test::RefusingPort;
 using test::ScopedEnvironment;
+using test::TempFolder;
 using namespace std::chrono_literals;
 
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
@@ -36,11 +42,12 @@ class HttpTest : public ::testing::Test {
     ClearHostMappingsForTest();
   }
 
-  static HttpLimits Limits(long stallSeconds, long long maxBodyBytes = HttpLimits{}.maxBodyBytes) {
+  // Tighter limits; the body bound is that of pages, HttpFetch's default kind.
+  static HttpLimits Limits(long stallSeconds, long long maxPageBytes = 0) {
     HttpLimits limits;
     limits.connectTimeoutSeconds = 2;
     limits.stallSeconds = stallSeconds;
-    limits.maxBodyBytes = maxBodyBytes;
+    if (maxPageBytes > 0) limits.For(HttpKind::kPage).maxBodyBytes = maxPageBytes;
     return limits;
   }
 };
@@ -219,15 +226,6 @@ TEST_F(HttpTest, BodyWithoutLengthIsReadToTheClose) {
   EXPECT_TRUE(result.complete);
 }
 
-TEST_F(HttpTest, LargeAnnouncedBodyArrivesWhole) {
-  std::string body(3 * 1024 * 1024 + 7, '\0');
-  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 31 % 251);
-  RawServer server(RawScript().Send(HttpResponse(200, body)));
-  const HttpResult result = HttpFetch(server.Url("/down/1.rar"));
-  EXPECT_TRUE(result.complete);
-  EXPECT_TRUE(result.body == body);
-}
-
 TEST_F(HttpTest, EmptyBodiesGiveTheEmptyByteSet) {
   RawServer withLength(RawScript().Send(HttpResponse(200, "")));
   RawServer closeOnly(RawScript().Send(HttpResponse(200, "", "", false)));
@@ -366,13 +364,18 @@ TEST_F(HttpTest, RedirectToAnotherSchemeFails) {
 TEST_F(HttpTest, UnusableUrlsNeverConnect) {
   RawServer server(RawScript().Send(HttpResponse(200, "should not come")));
   const std::string hostPort = server.HostPort();
+  // curl takes no text over 8 000 000 bytes: such a target must not become "/".
+  const std::string overlong(8'000'001, 'a');
   for (const std::string& url :
        {std::string(), "ftp://" + hostPort + "/f.txt", "http://" + hostPort + "/a\r\nX-Injected: 1",
-        "http:/" + hostPort, "http://" + hostPort.substr(0, hostPort.find(':')) + ":99999/"}) {
+        "http:/" + hostPort, "http://" + hostPort.substr(0, hostPort.find(':')) + ":99999/",
+        "http://" + hostPort + "/" + overlong, "http://" + overlong + ":pw@" + hostPort + "/"}) {
     const HttpResult result = HttpFetch(url);
-    EXPECT_TRUE(result.body.empty()) << url;
-    EXPECT_EQ(result.status, 0) << url;
-    EXPECT_FALSE(result.complete) << url;
+    const std::string shown = url.substr(0, 60);
+    EXPECT_TRUE(result.body.empty()) << shown;
+    EXPECT_EQ(result.status, 0) << shown;
+    EXPECT_FALSE(result.complete) << shown;
+    EXPECT_EQ(result.failure, HttpFailure::kBadUrl) << shown;
   }
   EXPECT_EQ(server.ConnectionCount(), 0);
 }
@@ -388,42 +391,68 @@ TEST_F(HttpTest, ClosedPortFailsQuickly) {
   EXPECT_LT(SecondsSince(start), 1.0);
 }
 
-TEST_F(HttpTest, SilentServerEndsAfterTheStallTime) {
+TEST_F(HttpTest, StalledAnswersTimeOutKeepingWhatArrived) {
   SetHttpLimitsForTest(Limits(1));
-  RawServer server(RawScript().Stall());
-  const auto start = std::chrono::steady_clock::now();
-  const HttpResult result = HttpFetch(server.Url("/"));
-  EXPECT_TRUE(result.body.empty());
-  EXPECT_FALSE(result.complete);
-  EXPECT_LT(SecondsSince(start), 4.0);
-}
-
-TEST_F(HttpTest, BodyThatStopsKeepsWhatArrived) {
-  SetHttpLimitsForTest(Limits(1));
-  RawServer server(
+  RawServer silent(RawScript().Stall());
+  RawServer stopped(
       RawScript()
           .Send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(300, 'a'))
           .Stall());
-  const auto start = std::chrono::steady_clock::now();
-  const HttpResult result = HttpFetch(server.Url("/"));
-  const double seconds = SecondsSince(start);
-  EXPECT_EQ(result.body, std::string(300, 'a'));
-  EXPECT_FALSE(result.complete);
-  EXPECT_GE(seconds, 0.9);
-  EXPECT_LT(seconds, 4.0);
+  for (RawServer* server : {&silent, &stopped}) {
+    const auto start = std::chrono::steady_clock::now();
+    const HttpResult result = HttpFetch(server->Url("/"));
+    const double seconds = SecondsSince(start);
+    EXPECT_EQ(result.failure, HttpFailure::kTimedOut);
+    EXPECT_EQ(result.body, server == &silent ? "" : std::string(300, 'a'));
+    EXPECT_GE(seconds, 0.9);
+    EXPECT_LT(seconds, 4.0);
+  }
 }
 
-TEST_F(HttpTest, SlowButSteadyBodyIsNotAStall) {
-  // Pauses of 300 ms against a stall time of 3 s: a loaded machine may stretch
-  // a pause, but not tenfold.
-  SetHttpLimitsForTest(Limits(3));
-  RawScript script;
-  script.Send(HttpResponse(200, "", "", false));
-  for (int i = 0; i < 6; ++i) script.Send("abcd").Pause(300ms);
-  RawServer server(script);
-  const HttpResult result = HttpFetch(server.Url("/"));
-  EXPECT_EQ(result.body, "abcdabcdabcdabcdabcdabcd");
-  EXPECT_TRUE(result.complete);
+TEST_F(HttpTest, BodyUnderTheSpeedFloorTimesOut) {
+  // Window of 2 s: 100 bytes a second never reach 1 KB/s; 20 KB/s for 3 s,
+  // longer than the window, do.
+  SetHttpLimitsForTest(Limits(2));
+  RawScript trickle;
+  trickle.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n");
+  for (int i = 0; i < 60; ++i) trickle.Send(std::string(100, 't')).Pause(1000ms);
+  RawScript steady;
+  steady.Send(HttpResponse(200, "", "", false));
+  for (int i = 0; i < 30; ++i) steady.Send(std::string(2048, 's')).Pause(100ms);
+  RawServer slow(trickle);
+  RawServer fast(steady);
+
+  const auto start = std::chrono::steady_clock::now();
+  const HttpResult cut = HttpFetch(slow.Url("/"));
+  EXPECT_EQ(cut.failure, HttpFailure::kTimedOut);
+  EXPECT_FALSE(cut.complete);
+  EXPECT_EQ(cut.body, std::string(cut.body.size(), 't'));
+  EXPECT_LT(SecondsSince(start), 12.0);
+
+  const HttpResult whole = HttpFetch(fast.Url("/"));
+  EXPECT_EQ(whole.failure, HttpFailure::kNone);
+  EXPECT_EQ(whole.body.size(), 30u * 2048);
+}
+
+TEST_F(HttpTest, VersionTextEndsWithinItsWholeTime) {
+  // Fast enough for the speed floor, but never done; the redirect's time counts.
+  HttpLimits limits = Limits(30);
+  limits.For(HttpKind::kVersionText).totalSeconds = 2;
+  SetHttpLimitsForTest(limits);
+  RawServer server([](const RawRequest& request) {
+    if (request.target == "/lirvo/banben")
+      return RawScript().Pause(1500ms).Send(HttpResponse(302, "", "Location: /v2\r\n"));
+    RawScript steady;
+    steady.Send(HttpResponse(200, "", "", false));
+    for (int i = 0; i < 50; ++i) steady.Send(std::string(2048, '1')).Pause(100ms);
+    return steady;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const HttpResult result = HttpFetch(server.Url("/lirvo/banben"), HttpKind::kVersionText);
+  const double seconds = SecondsSince(start);
+  EXPECT_EQ(result.failure, HttpFailure::kTimedOut);
+  EXPECT_GE(seconds, 1.9);
+  EXPECT_LT(seconds, 4.0);
 }
 
 // Body limit 1000: (announced length or none, bytes sent) -> whole body kept?
@@ -441,7 +470,15 @@ TEST_P(HttpBodyLimitTest, LargerBodiesFail) {
   RawServer server(RawScript().Send(HttpResponse(200, body, "", GetParam().announce)));
   const HttpResult result = HttpFetch(server.Url("/big"));
   EXPECT_EQ(result.complete, GetParam().kept);
+  EXPECT_EQ(result.failure, GetParam().kept ? HttpFailure::kNone : HttpFailure::kTooLarge);
   EXPECT_EQ(result.body, GetParam().kept ? body : std::string());
+
+  // Nothing of an oversized body stays in the file either.
+  const TempFolder folder;
+  const Text file = folder.Path("big.tmp");
+  const HttpResult stored = HttpFetchToFile(server.Url("/big"), file, HttpKind::kPage);
+  EXPECT_EQ(stored.failure, result.failure);
+  EXPECT_EQ(ReadFile(file), result.body);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, HttpBodyLimitTest,
@@ -455,20 +492,131 @@ TEST_F(HttpTest, AnnouncedOversizeFailsBeforeTheBody) {
   RawServer server(RawScript().Send("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n").Stall());
   const auto start = std::chrono::steady_clock::now();
   const HttpResult result = HttpFetch(server.Url("/big"));
+  EXPECT_EQ(result.failure, HttpFailure::kTooLarge);
   EXPECT_TRUE(result.body.empty());
-  EXPECT_FALSE(result.complete);
   EXPECT_LT(SecondsSince(start), 2.0);
 }
 
-TEST_F(HttpTest, EndlessBodyEndsAtTheLimit) {
-  SetHttpLimitsForTest(Limits(2, 4 * 1024 * 1024));
-  RawServer server(
-      RawScript().Send(HttpResponse(200, "", "", false)).Repeat(std::string(65536, 'z')));
+TEST_F(HttpTest, EachKindHasItsOwnBound) {
+  // 3 MB, in many reads: whole in memory for pages, covers and the program.
+  std::string body(3 * 1024 * 1024 + 7, '\0');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 31 % 251);
+  RawServer sized(RawScript().Send(HttpResponse(200, body)));
+  for (const HttpKind kind : {HttpKind::kPage, HttpKind::kCover, HttpKind::kUpdateProgram}) {
+    const HttpResult result = HttpFetch(sized.Url("/x"), kind);
+    EXPECT_TRUE(result.complete);
+    EXPECT_TRUE(result.body == body) << static_cast<int>(kind);
+  }
+  const HttpResult version = HttpFetch(sized.Url("/v"), HttpKind::kVersionText);
+  EXPECT_EQ(version.failure, HttpFailure::kTooLarge);
+  EXPECT_TRUE(version.body.empty());
+
+  // A version file that never ends is cut off at the bound, not read on.
+  RawServer endless(
+      RawScript().Send(HttpResponse(200, "", "", false)).Repeat(std::string(65536, '9')));
   const auto start = std::chrono::steady_clock::now();
-  const HttpResult result = HttpFetch(server.Url("/endless"));
-  EXPECT_TRUE(result.body.empty());
-  EXPECT_FALSE(result.complete);
+  EXPECT_EQ(HttpFetch(endless.Url("/lirvo/banben"), HttpKind::kVersionText).failure,
+            HttpFailure::kTooLarge);
   EXPECT_LT(SecondsSince(start), 3.0);
+}
+
+// --- Into a file -------------------------------------------------------------
+
+TEST_F(HttpTest, FileFillsWhileTheBodyArrives) {
+  const std::string first(1 << 20, 'f');
+  const std::string second(1 << 20, 's');
+  RawServer server(RawScript()
+                       .Send("HTTP/1.0 200 OK\r\nContent-Length: 2097152\r\n\r\n" + first)
+                       .Pause(2s)
+                       .Send(second));
+  const TempFolder folder;
+  const Text file = folder.Path("a.rar.tmp");
+  const std::string native = folder.NativePath() + "/a.rar.tmp";
+  std::atomic<bool> done{false};
+  HttpResult result;
+  std::thread fetch([&] {
+    result = HttpFetchToFile(server.Url("/down/1.rar"), file, HttpKind::kArchive);
+    done = true;
+  });
+  // The first half is on disk while the second is still held back.
+  off_t seen = 0;
+  for (int i = 0; i < 100 && seen < static_cast<off_t>(first.size()); ++i) {
+    struct stat info {};
+    if (::stat(native.c_str(), &info) == 0) seen = info.st_size;
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(seen, static_cast<off_t>(first.size()));
+  EXPECT_FALSE(done);
+  fetch.join();
+  EXPECT_TRUE(result.complete);
+  EXPECT_TRUE(result.body.empty());
+  EXPECT_TRUE(ReadFile(file) == first + second);
+}
+
+TEST_F(HttpTest, WriteErrorEndsTheRequestAtOnce) {
+  // The body is still coming when the first write fails: no waiting for it.
+  RawServer server(
+      RawScript()
+          .Send("HTTP/1.0 200 OK\r\nContent-Length: 900000\r\n\r\n" + std::string(200000, 'w'))
+          .Stall());
+  const auto start = std::chrono::steady_clock::now();
+  const HttpResult full =
+      HttpFetchToFile(server.Url("/down/1.rar"), "/dev/full", HttpKind::kArchive);
+  EXPECT_EQ(full.failure, HttpFailure::kWrite);
+  EXPECT_EQ(full.writeError, ENOSPC);
+  EXPECT_FALSE(full.complete);
+  EXPECT_LT(SecondsSince(start), 2.0);
+
+  // A file that cannot be made fails before anything is asked of the server.
+  const TempFolder folder;
+  const HttpResult missing =
+      HttpFetchToFile(server.Url("/down/2.rar"), folder.Path("no\\a.tmp"), HttpKind::kArchive);
+  EXPECT_EQ(missing.failure, HttpFailure::kWrite);
+  EXPECT_EQ(missing.writeError, ENOENT);
+  EXPECT_EQ(server.ConnectionCount(), 1);
+}
+
+// --- Two callers ------------------------------------------------------------
+
+TEST_F(HttpTest, SlowRequestDoesNotHoldUpAnother) {
+  RawServer slow(
+      RawScript().Send("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n").Pause(2s).Send("slow"));
+  RawServer fast(RawScript().Send(HttpResponse(200, "fast")));
+  std::atomic<bool> slowDone{false};
+  std::thread background([&] {
+    EXPECT_EQ(HttpGet(slow.Url("/lirvo/banben"), HttpKind::kVersionText), "slow");
+    slowDone = true;
+  });
+  while (slow.ConnectionCount() == 0) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(HttpGet(fast.Url("/1.html")), "fast");
+  EXPECT_FALSE(slowDone);
+  background.join();
+}
+
+TEST_F(HttpTest, CancelEndsTheRequestsOfEveryThread) {
+  // The flag stays set for the rest of the process, so a child runs this.
+  EXPECT_EXIT(
+      {
+        RawServer first(RawScript().Stall());
+        RawServer second(RawScript().Stall());
+        const auto start = std::chrono::steady_clock::now();
+        HttpResult background;
+        std::thread other([&] { background = HttpFetch(first.Url("/")); });
+        std::thread canceller([&] {
+          while (first.ConnectionCount() == 0 || second.ConnectionCount() == 0)
+            std::this_thread::sleep_for(5ms);
+          CancelHttpRequests();
+        });
+        const HttpResult foreground = HttpFetch(second.Url("/"));
+        other.join();
+        canceller.join();
+        const bool ended = background.failure == HttpFailure::kBroken &&
+                           foreground.failure == HttpFailure::kBroken &&
+                           HttpFetch(second.Url("/")).failure == HttpFailure::kBroken &&
+                           SecondsSince(start) < 5.0;
+        std::_Exit(ended ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(HttpTest, OneClientServesManyCalls) {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "demo_site.h"
+#include "services/library_root.h"
 #include "services/native_path.h"
 #include "support/raw_server.h"
 #include "update/links.h"
@@ -36,6 +37,7 @@ class SelfUpdateTest : public UpdateFixture {
     ASSERT_TRUE(ui::Visible(uw::窗口));
   }
   void TearDown() override {
+    layout::SetRunsInstalledForTest(false);
     UpdateFixture::TearDown();
     m_site.reset();
   }
@@ -79,6 +81,21 @@ TEST_F(SelfUpdateTest, HiddenWhileAskingAndNoScanReportOnCancel) {
   });
   update::UpdateStartClicked();
   EXPECT_EQ(messages.size(), 2u);
+  EXPECT_TRUE(openedUrls.empty());
+  ExpectGivenUp();
+}
+
+// A packaged copy is replaced by the package manager only: the offer stays,
+// but 更新 says so and fetches, saves and starts nothing.
+TEST_F(SelfUpdateTest, InstalledCopyPointsToThePackageManager) {
+  layout::SetRunsInstalledForTest(true);
+  m_answers = {0, 0};
+  update::UpdateStartClicked();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message,
+            Utf8ToGbk("本程序由系统的软件包管理器安装，请用软件包管理器更新本程序。"));
+  EXPECT_EQ(messages[0].style, 0x40);
+  EXPECT_EQ(m_site->RequestCount(demo::Host::Update, "/lirvo/gengxincx"), 0);
   EXPECT_TRUE(openedUrls.empty());
   ExpectGivenUp();
 }

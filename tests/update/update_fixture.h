@@ -47,11 +47,14 @@ class UpdateFixture : public GuiTest {
     ClearHostMappingsForTest();
   }
 
-  // Loads the main window as the program start does; the version check runs.
+  // Loads the main window as the program start does, then lets events run
+  // until the version check has offered the update or closed its window.
   void Start() {
     ASSERT_TRUE(ui::OpenWindow(ui::Window::Main));
-    ui::ProcessPendingEvents();
+    ASSERT_TRUE(RunUntil(CheckEnded));
   }
+
+  static bool CheckEnded() { return !ui::IsLoaded(ui::Window::Update) || ui::Visible(uw::窗口); }
 
   void MapUpdateHost(const std::string& loopback) {
     SetHostMappingForTest(hosts::kUpdate, loopback);

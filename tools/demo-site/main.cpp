@@ -1,6 +1,7 @@
 // lirvo-demo-site: serves the demo site on 127.0.0.1 until SIGINT or SIGTERM.
 //   lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]
-//                   [--big-pages N] [--hostile] [--log FILE]
+//                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
+// --broken-archives answers every archive request with a 503 error page.
 // --log writes every request, in the order they came, as a full URL per line
 // to FILE when the site stops (the benchmark replays them with curl).
 #include <csignal>
@@ -17,9 +18,10 @@ namespace {
 const char* const kHostNames[] = {"main", "text", "image", "download", "update"};
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
-               "                       [--big-pages N] [--hostile] [--log FILE]\n");
+  std::fprintf(
+      stderr,
+      "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
+      "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n");
   return 2;
 }
 
@@ -37,11 +39,16 @@ int main(int argc, char** argv) {
   lirvo::demo::SiteOptions options;
   options.keepAlive = true;
   std::string logFile;
+  bool brokenArchives = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     long long v = 0;
     if (arg == "--hostile") {
       options.hostileTitles = true;
+      continue;
+    }
+    if (arg == "--broken-archives") {
+      brokenArchives = true;
       continue;
     }
     if (i + 1 >= argc) return Usage();
@@ -78,12 +85,17 @@ int main(int argc, char** argv) {
   }
   std::mutex logMutex;
   std::vector<std::string> requests;
-  if (!logFile.empty()) {
+  if (!logFile.empty() || brokenArchives) {
     site.SetRequestHook([&](lirvo::demo::Host host, const std::string& path) {
-      const std::string url = "http://" + site.HostPort(host) + path;
-      const std::lock_guard<std::mutex> lock(logMutex);
-      requests.push_back(url);
-      return std::optional<lirvo::demo::Reply>();
+      if (!logFile.empty()) {
+        const std::string url = "http://" + site.HostPort(host) + path;
+        const std::lock_guard<std::mutex> lock(logMutex);
+        requests.push_back(url);
+      }
+      std::optional<lirvo::demo::Reply> reply;
+      if (brokenArchives && host == lirvo::demo::Host::Download)
+        reply = lirvo::demo::Reply{503, "<html><body>Service Unavailable</body></html>"};
+      return reply;
     });
   }
   for (int k = 0; k < lirvo::demo::kHostCount; ++k)

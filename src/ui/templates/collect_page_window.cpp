@@ -5,6 +5,7 @@
 
 namespace lirvo::ui {
 
+using templates::Add;
 using templates::Control;
 using templates::Hidden;
 
@@ -13,21 +14,22 @@ WindowTemplate CollectPageWindowTemplate() {
   t.id = Window::CollectPage;
   t.attributes.border = Border::Resizable;
 
-  t.units.push_back(Hidden(Control("窗口", UnitType::Window, 0, 0, 471, 338)));
+  Add(t, page_win::窗口, Hidden(Control("窗口", UnitType::Window, 0, 0, 471, 338)));
 
-  // Marker fields then work fields, in the order of their unit ids; their place
-  // does not matter, the window is never shown.
-  const char* names[] = {"列表头", "列表尾", "列表尾1",  "小说头",  "小说尾", "序号尾",
-                         "标题头", "标题尾", "作者头",   "作者尾",  "简介头", "图片头",
-                         "图片尾", "列表",   "小说简介", "剩余标题"};
-  int index = 1;
-  for (const char* name : names) {
-    const int column = (index - 1) % 4;
-    const int row = (index - 1) / 4;
-    UnitTemplate field = Control(name, UnitType::RichEdit, 8 + column * 112, 8 + row * 72, 104, 64);
-    field.text = rules::MarkerText(Unit{Window::CollectPage, index});
-    t.units.push_back(field);
-    ++index;
+  // Marker fields then work fields; their place does not matter, the window
+  // is never shown.
+  const Unit fields[] = {
+      page_win::列表头, page_win::列表尾, page_win::列表尾1,  page_win::小说头,
+      page_win::小说尾, page_win::序号尾, page_win::标题头,   page_win::标题尾,
+      page_win::作者头, page_win::作者尾, page_win::简介头,   page_win::图片头,
+      page_win::图片尾, page_win::列表,   page_win::小说简介, page_win::剩余标题};
+  for (const Unit& id : fields) {
+    const int column = (id.index - 1) % 4;
+    const int row = (id.index - 1) / 4;
+    UnitTemplate field =
+        Control(id.name, UnitType::RichEdit, 8 + column * 112, 8 + row * 72, 104, 64);
+    field.text = rules::MarkerText(id);
+    Add(t, id, field);
   }
   return t;
 }

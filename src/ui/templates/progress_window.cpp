@@ -4,6 +4,7 @@
 namespace lirvo::ui {
 
 using namespace lirvo::literals;
+using templates::Add;
 using templates::Bind;
 using templates::Control;
 
@@ -20,7 +21,7 @@ WindowTemplate ProgressWindowTemplate() {
   window.text = "小说采集页面 BY：Tovan"_gbk;
   window = Bind(window, event::kResized, Handler::ProgressResized);
   window = Bind(window, event::kDestroyed, Handler::ProgressDestroyed);
-  t.units.push_back(window);
+  Add(t, progress_win::窗口, window);
 
   UnitTemplate text = Control("编辑框1", UnitType::RichEdit, 0, 0, 712, 232);
   text.spokenName = "小说采集页面"_gbk;
@@ -28,7 +29,7 @@ WindowTemplate ProgressWindowTemplate() {
   text.sunken = true;
   text.text =
       Text(6, ' ') + "\r\n\r\n\r\n\r\n\r\n\r\n" + Text(51, ' ') + "捕捉页面中，请稍候。。。"_gbk;
-  t.units.push_back(text);
+  Add(t, progress_win::编辑框1, text);
   return t;
 }
 

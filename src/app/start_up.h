@@ -1,0 +1,24 @@
+#pragma once
+// What happens before the first window: the two informational arguments and
+// the question whether windows can be opened at all.
+#include <string>
+
+namespace lirvo::app {
+
+enum class Request { Run, Version, Help };
+
+// "--version" and "--help" ask for one line of text; anything else is
+// ignored, since the program takes no arguments.
+Request RequestOf(int argc, const char* const* argv);
+
+// Why Qt's platform plugin would find no display, or the empty string. The
+// arguments are the values of QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY
+// (nullptr when not set). Platforms that need no display are not judged.
+std::string MissingDisplay(const char* platform, const char* display, const char* waylandDisplay);
+
+// Starts the window engine. A platform plugin that cannot start (a display
+// that does not answer) ends the process with 1 and one line on stderr
+// instead of Qt's abort.
+void StartWindowEngine();
+
+}  // namespace lirvo::app

@@ -1,0 +1,117 @@
+#include "collect/run_problems.h"
+
+#include <cerrno>
+
+#include "app/state.h"
+#include "services/gbk.h"
+#include "services/native_path.h"
+#include "ui/window_services.h"
+
+namespace lirvo::collect {
+
+using namespace lirvo::literals;
+
+namespace {
+
+constexpr int kErrorIcon = 0x10;
+constexpr int kWarningIcon = 0x30;
+
+// "www.example.com" of "http://www.example.com:80/path".
+Text HostOf(const Text& url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t start = scheme == Text::npos ? 0 : scheme + 3;
+  return url.substr(start, url.find('/', start) - start);
+}
+
+Text SiteReason(const HttpResult& result) {
+  switch (result.failure) {
+    case HttpFailure::kHostNotFound:
+      return "找不到该网站（域名无法解析）"_gbk;
+    case HttpFailure::kRefused:
+      return "网站拒绝连接"_gbk;
+    case HttpFailure::kTimedOut:
+      return "连接超时"_gbk;
+    case HttpFailure::kBadUrl:
+      return "网址有误"_gbk;
+    case HttpFailure::kNone:
+      break;
+    default:
+      return "连接中断"_gbk;
+  }
+  if (result.status < 200 || result.status >= 300)
+    return "网站返回错误代码"_gbk + std::to_string(result.status);
+  return "网站返回了空白页面"_gbk;
+}
+
+Text WriteReason(int error) {
+  switch (error) {
+    case ENOSPC:
+      return "磁盘空间已满"_gbk;
+#ifdef EDQUOT
+    case EDQUOT:
+      return "磁盘配额已用完"_gbk;
+#endif
+    case EROFS:
+      return "磁盘是只读的"_gbk;
+    default:
+      return "没有写入权限"_gbk;
+  }
+}
+
+// A folder as the user's file manager shows it.
+Text Shown(const Text& folder) {
+  return Utf8ToGbk(NativePath(folder));
+}
+
+}  // namespace
+
+Text SiteProblemText(const Text& url, const HttpResult& result) {
+  return "小说网站连接失败，原因如下：\r\n  网站："_gbk + HostOf(url) + "\r\n  原因："_gbk +
+         SiteReason(result);
+}
+
+Text LibraryProblemText(const Text& folder, int error) {
+  return "小说文件夹无法写入，采集已停止，原因如下：\r\n  文件夹："_gbk + Shown(folder) +
+         "\r\n  原因："_gbk + WriteReason(error);
+}
+
+Text LibraryBusyText(const Text& root) {
+  return "另一个Lirvo正在向这个文件夹采集小说，请等它采集完成后再试！\r\n  文件夹："_gbk +
+         Shown(root);
+}
+
+bool IsLibraryWriteError(int error) {
+  switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EROFS:
+    case EACCES:
+    case EPERM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ReportSiteProblem(const Text& url, const HttpResult& result) {
+  if (HttpRequestsCancelled()) return;
+  ui::MessageBox(SiteProblemText(url, result), kWarningIcon);
+}
+
+bool ReportLibraryProblem(const Text& file, int error) {
+  if (!IsLibraryWriteError(error)) return false;
+  app::CollectionState& state = app::State();
+  if (!state.libraryUnwritable) {
+    state.libraryUnwritable = true;
+    ui::MessageBox(LibraryProblemText(FolderOf(file), error), kErrorIcon);
+  }
+  return true;
+}
+
+Text FolderOf(const Text& path) {
+  return LeftText(path, FindTextReverse(path, "\\") - 1);
+}
+
+}  // namespace lirvo::collect
