@@ -28,9 +28,9 @@ int FindTextReverse(const Text& text, const Text& sought, std::optional<int> end
                     bool ignoreCase = false);
 
 Text ToText(int value);
-Text ToText(double value);          // "%.13g"
-Text ToText(bool value);            // "真" / "假"
-Text ToText(const Bytes& bytes);    // up to the first zero byte
+Text ToText(double value);  // "%.13g"
+Text ToText(bool value);    // "真" / "假"
+Text ToText(const Bytes& bytes);  // up to the first zero byte
 Text ToText(const char*) = delete;  // would silently pick the bool overload
 
 double ToNumber(const Text& text);
