@@ -1,8 +1,8 @@
 // The novel index at scale: one section "小说" with a key per title whose value
 // is the archive's path, as a collection run writes it. Times writes of one
-// title (a changed value: the whole file is written anew and put in place by a
-// rename; a new title: its line is appended) and lookups of one title, with
-// 1 000, 10 000 and 100 000 titles in the index.
+// title (a changed value: the whole file is written anew, synced to the disk
+// and put in place by a rename; a new title: its line is appended) and
+// lookups of one title, with 1 000, 10 000 and 100 000 titles in the index.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -31,8 +31,10 @@ bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts);
 inline bool WriteFile(const Text& path, std::string_view data) {
   return WriteFile(path, {data});
 }
-// Like WriteFile, but whole or not at all: a crash while writing leaves the
-// old content (or no file), never a part of the new one.
+// Like WriteFile, but whole or not at all: a crash of the program while
+// writing leaves the old content (or no file), never a part of the new one; so
+// does a power loss where there was a file (see replace_file.h for a new one).
+// A file that already holds `data` is left as it is.
 bool WriteFileWhole(const Text& path, std::string_view data);
 
 // Moves a file over another one in the same folder in one step (rename).

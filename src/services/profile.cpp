@@ -11,6 +11,7 @@
 #include "services/ini_document.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
+#include "services/profile_lock.h"
 #include "services/replace_file.h"
 
 namespace lirvo {
@@ -92,12 +93,57 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
 }
 
 // A new key at the end of the file (each new title of the novel index) is
-// appended in one write; any other change replaces the whole file. Either
-// way the file holds exactly the document's bytes.
-bool WriteOut(const std::string& target, const IniDocument& document) {
+// appended in one write; any other change replaces the whole file, with the
+// new file locked before it takes the old one's place. Either way the file
+// holds exactly the document's bytes, and `written` describes it.
+bool WriteOut(ProfileLock& file, const std::string& target, const IniDocument& document,
+              struct stat& written) {
   const std::optional<std::string_view> tail = document.AppendedSinceSaved();
-  if (tail && AppendWhole(target, document.Bytes().size() - tail->size(), *tail)) return true;
-  return ReplaceFileContent(target, document.Bytes());
+  if (tail && file.Append(document.Bytes().size() - tail->size(), *tail)) {
+    written = file.Stat();
+    return true;
+  }
+  int locked = -1;
+  if (!ReplaceFileContentLocked(target, document.Bytes(), locked)) return false;
+  const bool ok = ::fstat(locked, &written) == 0;
+  ::close(locked);
+  return ok;
+}
+
+// The change WriteProfile asks for; whether the document changed.
+bool Change(IniDocument& document, std::string_view section,
+            const std::optional<std::string_view>& key,
+            const std::optional<std::string_view>& value) {
+  return !key     ? document.RemoveSection(section)
+         : !value ? document.RemoveKey(section, *key)
+                  : document.Set(section, *key, *value);
+}
+
+enum class Outcome { kDone, kFailed, kRaced };
+
+// A profile that does not exist yet is written whole under its name, unless
+// another writer made it first (kRaced).
+Outcome WriteNew(const std::string& target, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  auto document = std::make_shared<IniDocument>();
+  document->Set(section, key, value);
+  int locked = -1;
+  switch (CreateFileContentLocked(target, document->Bytes(), locked)) {
+    case Placed::kTaken:
+      return Outcome::kRaced;
+    case Placed::kFailed:
+      return Outcome::kFailed;
+    case Placed::kPlaced:
+      break;
+  }
+  struct stat written;
+  const bool ok = ::fstat(locked, &written) == 0;
+  if (ok) {
+    document->MarkSaved();
+    StoreProfile(target, written, std::move(document));
+  }
+  ::close(locked);
+  return ok ? Outcome::kDone : Outcome::kFailed;
 }
 
 }  // namespace
@@ -138,31 +184,43 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
 
   std::string target;
   if (!ResolveReplaceTarget(NativePath(Text(path)), target)) return false;
-  std::shared_ptr<IniDocument> document;
-  switch (LoadProfile(target, document)) {
-    case ProfileLoad::kFailed:
+  // The file is read again under the lock: another process may have written
+  // it since this one last did.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    ProfileLock locked;
+    switch (locked.Lock(target)) {
+      case ProfileLock::Result::kFailed:
+        return false;
+      case ProfileLock::Result::kMissing:
+        if (!keyName || !newValue) return true;  // nothing to remove
+        switch (WriteNew(target, sectionName, *keyName, *newValue)) {
+          case Outcome::kDone:
+            return true;
+          case Outcome::kFailed:
+            return false;
+          case Outcome::kRaced:
+            continue;
+        }
+        break;
+      case ProfileLock::Result::kLocked:
+        break;
+    }
+    if (IsReadOnlyFile(locked.Stat())) return false;
+    std::shared_ptr<IniDocument> document;
+    if (LoadProfile(locked.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+    // Removing what is not there, or setting the value a key already has,
+    // succeeds and leaves the file as it is.
+    if (!Change(*document, sectionName, keyName, newValue)) return true;
+    struct stat written;
+    if (!WriteOut(locked, target, *document, written)) {
+      DropProfile(target);
       return false;
-    case ProfileLoad::kMissing:
-      document = std::make_shared<IniDocument>();
-      break;
-    case ProfileLoad::kLoaded:
-      break;
+    }
+    document->MarkSaved();
+    StoreProfile(target, written, std::move(document));
+    return true;
   }
-  if (ExistsReadOnly(target)) return false;
-
-  bool changed = !keyName    ? document->RemoveSection(sectionName)
-                 : !newValue ? document->RemoveKey(sectionName, *keyName)
-                             : document->Set(sectionName, *keyName, *newValue);
-  // Removing what is not there, or setting the value a key already has,
-  // succeeds and leaves the file as it is.
-  if (!changed) return true;
-  if (!WriteOut(target, *document)) {
-    DropProfile(target);
-    return false;
-  }
-  document->MarkSaved();
-  StoreProfile(target, std::move(document));
-  return true;
+  return false;
 }
 
 }  // namespace lirvo

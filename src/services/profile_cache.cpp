@@ -66,20 +66,22 @@ void Remember(std::string path, const Stamp& stamp, std::shared_ptr<IniDocument>
 }  // namespace
 
 ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>& document) {
-  std::string path = Absolute(native);
   int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return errno == ENOENT || errno == ENOTDIR ? ProfileLoad::kMissing : ProfileLoad::kFailed;
+  const ProfileLoad result = LoadProfile(fd, native, document);
+  ::close(fd);
+  return result;
+}
+
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document) {
+  std::string path = Absolute(native);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return ProfileLoad::kFailed;
-  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ProfileLoad::kFailed;
   Stamp stamp = Stamp::Of(st);
   auto& cache = Cache();
   for (std::size_t i = 0; i < cache.size(); ++i) {
     if (cache[i].path == path && cache[i].stamp == stamp) {
-      ::close(fd);
       document = cache[i].document;
       if (i != 0) Remember(path, stamp, document);
       return ProfileLoad::kLoaded;
@@ -88,16 +90,12 @@ ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>&
   std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t got = 0;
   while (got < bytes.size()) {
-    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return ProfileLoad::kFailed;
-    }
+    if (n < 0) return ProfileLoad::kFailed;
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   bytes.resize(got);
   const bool whole = got == static_cast<std::size_t>(st.st_size);
   document = std::make_shared<IniDocument>(std::move(bytes));
@@ -105,13 +103,9 @@ ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>&
   return ProfileLoad::kLoaded;
 }
 
-void StoreProfile(const std::string& native, std::shared_ptr<IniDocument> document) {
-  struct stat st;
-  if (::stat(native.c_str(), &st) != 0) {
-    DropProfile(native);
-    return;
-  }
-  Remember(Absolute(native), Stamp::Of(st), std::move(document));
+void StoreProfile(const std::string& native, const struct stat& written,
+                  std::shared_ptr<IniDocument> document) {
+  Remember(Absolute(native), Stamp::Of(written), std::move(document));
 }
 
 void DropProfile(const std::string& native) {

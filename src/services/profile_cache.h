@@ -4,6 +4,7 @@
 // as unchanged while its device, inode, size, modification and change times
 // stay the same; the file services also report in-process writes, which the
 // coarse file times could miss.
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -19,9 +20,13 @@ enum class ProfileLoad { kMissing, kFailed, kLoaded };
 // is unchanged. `document` is shared with the cache: whoever changes it must
 // Store or Drop it afterwards.
 ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>& document);
+// The same for the file open as `fd` (which stays open), found at `native`.
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document);
 
-// Records `document` as the content just written to `native`.
-void StoreProfile(const std::string& native, std::shared_ptr<IniDocument> document);
+// Records `document` as the content just written to `native`, which `written`
+// describes.
+void StoreProfile(const std::string& native, const struct stat& written,
+                  std::shared_ptr<IniDocument> document);
 void DropProfile(const std::string& native);
 
 // The content of the file (device, inode) may have changed in place.

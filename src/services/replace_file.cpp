@@ -1,10 +1,8 @@
 #include "services/replace_file.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,41 +21,76 @@ bool IsDigits(std::string_view s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// Writes `data` at `at` from a child that shares this process's memory but not
-// its signals. A kill stops a write between two pages; the program's kill does
-// not reach the child, which ends the write before it exits, and the program
-// goes on only after that. True when all of `data` was written.
-bool WriteFromChild(int fd, std::string_view data, off_t at) {
-  // With every signal blocked, none of the program's handlers can run in the
-  // child on the program's memory.
-  sigset_t all;
-  sigset_t old;
-  ::sigfillset(&all);
-  ::pthread_sigmask(SIG_SETMASK, &all, &old);
-  const pid_t child = ::vfork();
-  if (child == 0) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n =
-          ::pwrite(fd, data.data() + done, data.size() - done, at + static_cast<off_t>(done));
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    ::_exit(done == data.size() ? 0 : 1);
-  }
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  if (child < 0) return false;
-  int status = 0;
-  pid_t waited = -1;
+// Syncs the folder that holds `path`, so that a rename in it is on the disk.
+// A file system that cannot sync a folder answers with an error; the rename
+// has happened all the same, so the answer is not looked at.
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string(".")
+                             : slash == 0               ? std::string("/")
+                                                        : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool DataSync(int fd) {
+  int result = -1;
   do {
-    waited = ::waitpid(child, &status, 0);
-  } while (waited < 0 && errno == EINTR);
-  if (waited == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  // Someone else collected the child (a handler waiting for any child); the
-  // write is over all the same, and the file's size tells how it went.
-  struct stat st;
-  return ::fstat(fd, &st) == 0 &&
-         static_cast<std::size_t>(st.st_size) == static_cast<std::size_t>(at) + data.size();
+    result = ::fdatasync(fd);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+// With `locked` set, the new file stays open and locked and its descriptor
+// goes there. With `onlyNew`, the new file is linked in where no file is
+// instead of renamed over the old one.
+Placed Place(const std::string& target, std::string_view bytes, int* locked, bool onlyNew) {
+  struct stat old;
+  bool existed = ::stat(target.c_str(), &old) == 0;
+  const std::size_t slash = target.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + NewTemporaryName();
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return Placed::kFailed;
+  }
+  if (fd < 0) return Placed::kFailed;
+  bool ok = WriteAll(fd, bytes);
+  if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
+  // No one else knows the fresh file yet, so the lock is had at once.
+  if (ok && locked != nullptr) ok = ::flock(fd, LOCK_EX) == 0;
+  // The content is on the disk before the name points at it: otherwise a
+  // power loss could leave the old name on an empty or partial file. A file
+  // that is new has no old content to keep, and is not synced: a sync waits
+  // for the disk behind the archives a run has just written, and one per new
+  // record and introduction made a run several times slower.
+  if (ok && existed) ok = DataSync(fd);
+  bool taken = false;
+  if (ok && onlyNew) {
+    if (::link(temp.c_str(), target.c_str()) == 0) {
+      ::unlink(temp.c_str());  // the file goes on under the target's name
+    } else if (errno == EPERM || errno == EOPNOTSUPP) {
+      onlyNew = false;  // a file system without hard links: the rename, unguarded
+    } else {
+      taken = errno == EEXIST;
+      ok = false;
+    }
+  }
+  if (ok && !onlyNew && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  if (ok && locked != nullptr) {
+    *locked = fd;
+  } else if (::close(fd) != 0) {
+    ok = false;
+  }
+  if (!ok) return taken ? Placed::kTaken : Placed::kFailed;
+  if (existed) SyncFolderOf(target);
+  return Placed::kPlaced;
 }
 
 }  // namespace
@@ -114,53 +147,15 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target) {
 }
 
 bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
-  struct stat old;
-  bool existed = ::stat(target.c_str(), &old) == 0;
-  const std::size_t slash = target.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + NewTemporaryName();
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes);
-  if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return Place(target, bytes, nullptr, false) == Placed::kPlaced;
 }
 
-bool AppendWhole(const std::string& target, std::size_t size, std::string_view tail) {
-  static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  if (tail.empty()) return false;
-  int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok =
-      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == size;
-  if (ok) {
-    const off_t at = static_cast<off_t>(size);
-    if (size % page + tail.size() <= page) {
-      ssize_t n = -1;
-      do {
-        n = ::pwrite(fd, tail.data(), tail.size(), at);
-      } while (n < 0 && errno == EINTR);
-      ok = n == static_cast<ssize_t>(tail.size());
-    } else {
-      ok = WriteFromChild(fd, tail, at);
-    }
-    // A short write (a full disk) is taken back.
-    if (!ok && ::ftruncate(fd, at) != 0) {
-      // The replacement the caller makes next puts the whole file right.
-    }
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok;
+bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
+  return Place(target, bytes, &locked, false) == Placed::kPlaced;
+}
+
+Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
+  return Place(target, bytes, &locked, true);
 }
 
 }  // namespace lirvo

@@ -1,7 +1,11 @@
 #pragma once
 // Writing a whole file so that a crash at any moment leaves either its old
-// content or the new one: the bytes go to a fresh file beside it, which then
-// takes its place by a rename. Native (POSIX) paths; for the file services.
+// content or the new one: the bytes go to a fresh file beside it, which takes
+// the old one's place by a rename. When there is an old file, the new one
+// reaches the disk (fdatasync) before the rename and the folder is synced
+// after it, so that a power loss keeps one of the two as well. A file that is
+// new is not synced: after a power loss it may be missing, empty or short.
+// Native (POSIX) paths; for the file and profile services.
 #include <sys/stat.h>
 
 #include <string>
@@ -34,13 +38,15 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target);
 // Puts `bytes` in the place of `target` (which may not exist yet), keeping its
 // permissions. On failure the old file is untouched and no temporary is left.
 bool ReplaceFileContent(const std::string& target, std::string_view bytes);
+// The same, with the new file locked (flock) before it takes the old one's
+// place: `locked` gets its descriptor, and other writers that lock the file
+// wait until the caller closes it.
+bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
 
-// Adds `tail` at the end of `target` when the file still holds `size` bytes.
-// A kill of the program never leaves part of the tail: the kernel copies a
-// write page by page and a kill stops it only between pages, so a tail that
-// ends on the page it starts on is written at once, and a longer one by a
-// child process the program's kill does not reach. False when the file has
-// another size or the write fails: the caller then replaces the whole file.
-bool AppendWhole(const std::string& target, std::size_t size, std::string_view tail);
+enum class Placed { kPlaced, kTaken, kFailed };
+// Like ReplaceFileContentLocked, but only where no file is: the new file is
+// linked in under the name, which fails when another file got there first
+// (kTaken; nothing is written then).
+Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
 
 }  // namespace lirvo

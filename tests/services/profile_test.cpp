@@ -1,7 +1,6 @@
 #include "services/profile.h"
 
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -470,49 +470,151 @@ TEST_F(ProfileTest, OutsideEditsBetweenTwoWritesAreKept) {
   EXPECT_EQ(Get(), "[a]\r\nk=2\r\nn=1\r\nm=1\r\no=9\r\np=1\r\n");
 }
 
-// The kernel copies a write into the file page by page, and a kill stops it
-// between two pages. Lines of 60 KB cross many pages; killed at any moment, the
-// writer leaves whole lines only, and the next one in order.
-TEST_F(ProfileTest, KilledWriterLeavesWholeLines) {
-  const std::string value(60000, 'v');
+// ---- Writers in several processes ----------------------------------------------------
+
+// Forks `count` writers into a process group of their own; writer `w` runs
+// write(w) and ends. Returns the group.
+template <typename Write>
+pid_t StartWriters(int count, Write write, std::vector<pid_t>& pids) {
+  pid_t group = 0;
+  for (int w = 0; w < count; ++w) {
+    const pid_t pid = ::fork();
+    if (pid < 0) break;
+    if (pid == 0) {
+      ::setpgid(0, group);
+      write(w);
+      ::_exit(0);
+    }
+    ::setpgid(pid, group == 0 ? pid : group);  // whichever of the two comes first
+    if (group == 0) group = pid;
+    pids.push_back(pid);
+  }
+  return group;
+}
+
+// True when the index of KilledWritersLeaveAWholeIndex is seen in the middle
+// of a line: its lines are "<w>-<four digits>=<value>\r\n" after "[a]\r\n".
+bool MidLine(const fs::path& index, const std::string& value) {
+  struct stat st;
+  return ::stat(index.c_str(), &st) == 0 &&
+         (static_cast<std::size_t>(st.st_size) - 5) % (value.size() + 9) != 0;
+}
+
+// Writers append long lines to one index and are killed together at a random
+// moment, round after round; a kill in the middle of a write tears a line. The
+// next write takes the torn line back: every line is then whole, every title a
+// writer saw written is there, and so is the new one.
+TEST_F(ProfileTest, KilledWritersLeaveAWholeIndex) {
+  const std::string value(1 << 18, 'v');  // a line spans many pages
   std::mt19937 random(3);
   std::uniform_int_distribution<int> delay(0, 3000);
-  // Orphans of the killed writer come to this process, which waits for them.
-  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  for (int round = 0; round < 40; ++round) {
+  int torn = 0;
+  // Rounds go on until three of them have torn a line.
+  for (int round = 0; round < 80 && torn < 3; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     Put("[a]\r\n");
-    const pid_t writer = ::fork();
-    ASSERT_GE(writer, 0);
-    if (writer == 0) {
-      for (int i = 0;; ++i) {
-        if (!WriteProfile(Ini(), "a", "k" + std::to_string(i), value)) ::_exit(1);
-      }
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    std::vector<pid_t> writers;
+    const pid_t group = StartWriters(
+        3,
+        [&](int w) {
+          ::close(report[0]);
+          for (int i = 0;; ++i) {
+            const std::string key = std::to_string(w) + "-" + std::to_string(1000 + i);
+            if (!WriteProfile(Ini(), "a", key, value)) return;
+            const std::string line = key + "\n";
+            if (::write(report[1], line.data(), line.size()) < 0) return;
+          }
+        },
+        writers);
+    ::close(report[1]);
+    // Even rounds kill at a random moment after the first line, odd ones as
+    // soon as the index is seen in the middle of a line.
+    for (int wait = 0; wait < 5000 && fs::file_size(Native()) <= 5; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    // The kill comes once the writer has begun; a writer that ends by itself
-    // had a write fail.
-    int status = 0;
-    while (fs::file_size(Native()) <= 5) {
-      ASSERT_EQ(::waitpid(writer, &status, WNOHANG), 0) << "the writer ended: " << status;
-      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        (round % 2 ? std::chrono::microseconds(200000) : std::chrono::microseconds(delay(random)));
+    while (std::chrono::steady_clock::now() < deadline &&
+           (round % 2 == 0 || !MidLine(Native(), value))) {
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-    ::kill(writer, SIGKILL);
-    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+    if (group > 0) ::kill(-group, SIGKILL);
+    ASSERT_EQ(writers.size(), 3u);
+    for (const pid_t writer : writers) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+      EXPECT_TRUE(WIFSIGNALED(status)) << "a writer ended by itself: a write failed";
     }
+    std::string reported;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;) reported.append(buffer, n);
+    ::close(report[0]);
+    if (!Get().ends_with("\r\n")) ++torn;
+    for (const std::string& name : Others()) EXPECT_TRUE(IsTemporaryFileName(name)) << name;
+
+    ASSERT_TRUE(WriteProfile(Ini(), "a", "after", "1"));
     const std::string bytes = Get();
-    std::size_t at = 5;
-    int lines = 0;
-    for (; at < bytes.size(); ++lines) {
-      const std::string line = "k" + std::to_string(lines) + "=" + value + "\r\n";
-      ASSERT_EQ(bytes.compare(at, line.size(), line), 0) << "line " << lines << " cut";
-      at += line.size();
+    ASSERT_TRUE(bytes.starts_with("[a]\r\n"));
+    std::set<std::string> keys;
+    for (std::size_t at = 5; at < bytes.size();) {
+      const std::size_t end = bytes.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos) << "the last line has no end";
+      const std::string line = bytes.substr(at, end - at);
+      const std::string key = line.substr(0, line.find('='));
+      ASSERT_EQ(line, key + "=" + (key == "after" ? "1" : value)) << "a line of " << key;
+      EXPECT_TRUE(keys.insert(key).second) << key << " twice";
+      at = end + 2;
     }
-    EXPECT_GT(lines, 0);
+    EXPECT_TRUE(bytes.ends_with("after=1\r\n"));
+    EXPECT_TRUE(Others().empty());
+    std::istringstream written(reported);
+    for (std::string key; std::getline(written, key);) {
+      EXPECT_TRUE(keys.contains(key)) << key << " was written and is gone";
+    }
   }
-  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+  // Without a torn line the rounds above prove nothing.
+  EXPECT_GT(torn, 0);
+}
+
+// Writers in several processes add titles to one index at once, and now and
+// then change one, which replaces the whole file: none may write back a copy
+// that lacks another's titles.
+TEST_F(ProfileTest, WritersInSeveralProcessesLoseNoTitle) {
+  constexpr int kWriters = 4;
+  constexpr int kTitles = 120;
+  const Text section = "小说"_gbk;
+  const auto title = [](int w, int i) {
+    return "书"_gbk + std::to_string(w) + "-" + std::to_string(i);
+  };
+  const auto archive = [](int w, int i) {
+    return "D:\\小说\\"_gbk + std::to_string(w) + "\\" + std::to_string(i) + ".rar";
+  };
+  Put("[小说]\r\n"_gbk);
+  std::vector<pid_t> writers;
+  StartWriters(
+      kWriters,
+      [&](int w) {
+        for (int i = 0; i < kTitles; ++i) {
+          const Text key = title(w, i);
+          if (i % 20 == 7 && !WriteProfile(Ini(), section, key, archive(w, i) + ".old")) ::_exit(1);
+          if (!WriteProfile(Ini(), section, key, archive(w, i))) ::_exit(1);
+        }
+      },
+      writers);
+  ASSERT_EQ(writers.size(), static_cast<std::size_t>(kWriters));
+  for (const pid_t writer : writers) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write failed";
+  }
+  for (int w = 0; w < kWriters; ++w) {
+    for (int i = 0; i < kTitles; ++i) {
+      EXPECT_EQ(ReadProfile(Ini(), section, title(w, i)), archive(w, i)) << title(w, i);
+    }
+  }
+  EXPECT_TRUE(Others().empty());
 }
 
 // ---- A large index ---------------------------------------------------------------------
