@@ -7,7 +7,6 @@
 // must not exist in the parent at the fork.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,11 +135,8 @@ struct Outcome {
 };
 
 // Runs a collection in a child and kills it after `killAfter` (never when
-// the delay is negative). A write the child handed to a process of its own
-// goes on after the kill; such orphans come to this process, which waits for
-// them too before the library is looked at.
+// the delay is negative).
 Outcome RunChild(const std::string& folder, std::chrono::milliseconds killAfter) {
-  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::fflush(nullptr);
   const pid_t child = ::fork();
   if (child == 0) CollectInChild(folder);
@@ -155,8 +151,6 @@ Outcome RunChild(const std::string& folder, std::chrono::milliseconds killAfter)
   }
   outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
   if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
-  while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
-  }
   return outcome;
 }
 
