@@ -728,6 +728,52 @@ def ongoing_run():
         check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
 
 
+def combo_choice(combo):
+    """The entry a combo box shows: its selected item as the bus lists it."""
+    for item in descendants(combo):
+        if pyatspi.STATE_SELECTED in states(item) and role(item) in ("list item", "menu item"):
+            return item.name
+    return None
+
+
+def other_category_run():
+    """A completed category other than the first, chosen with the combo box:
+    the browse window lists its archives and the search box suggests its titles."""
+    with Site(), Program(os.path.join(WORK, "other")) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        combo = find(main, 2, role="combo box", showing=True)
+        require(combo is not None, "main window shows its category combo box")
+        click(combo)
+        time.sleep(0.3)
+        key("Down", "Return")
+        chosen = wait_for(lambda: combo_choice(combo) == "都市小说", 2)
+        require(bool(chosen), "a click, Down and Return choose 都市小说", repr(combo_choice(combo)))
+        pages = min((o for o in controls(main) if role(o) == "text" and showing(o)),
+                    key=lambda o: extents(o)[1])
+        check(type_into(pages, "1"), "typing 1 into the page count box", text_of(pages))
+        click(find(main, 2, role="push button", name="采集"))
+        answer_summary(program)
+        browse = frame(program.app, BROWSE_TITLE, 15)
+        require(browse is not None, "OK opens the browse window")
+        on_disk = os.listdir(os.path.join(program.folder, "小说", "完本", "都市小说"))
+        box = find(browse, 2, role="list", showing=True)
+        listed = [c.name for c in children(box) if (c.name or "").endswith(".rar")] if box else []
+        check(len(on_disk) == 20 and sorted(listed) == sorted(on_disk),
+              "the file box lists 都市小说's archives", f"{len(listed)} listed, {len(on_disk)} on disk")
+        # The suggestion timer runs only while the search box has no focus.
+        search = [o for o in controls(browse) if role(o) == "text" and showing(o)]
+        require(len(search) == 1, "browse window shows its search box")
+        check(pyatspi.STATE_FOCUSED not in states(search[0]), "the search box does not have the focus")
+        titles = {name[:-4] for name in on_disk}
+        suggested = wait_for(lambda: text_of(search[0]) in titles and text_of(search[0]), 7)
+        check(bool(suggested), "the search box suggests a 都市小说 title within 7 s",
+              repr(text_of(search[0])))
+        key("Escape")
+        code = program.exit_code(10)
+        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
 PACKAGE_UPDATE = "本程序由系统的软件包管理器安装，请用软件包管理器更新本程序。"
 
 
@@ -1123,8 +1169,8 @@ def main():
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
-    for step in (update_offer_run, collection_run, ongoing_run, broken_archive_run, packaged_run,
-                 hung_update_run, stalled_site_run):
+    for step in (update_offer_run, collection_run, ongoing_run, other_category_run, broken_archive_run,
+                 packaged_run, hung_update_run, stalled_site_run):
         try:
             step()
         except Abort as e:
