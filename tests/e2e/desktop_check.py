@@ -1098,6 +1098,15 @@ def behind_site(*args):
     return Site("--port-base", str(SITE_PORTS[0] + SITE_BEHIND), *args)
 
 
+def end_in_browse_window(program):
+    """OK on the summary opens the browse window; Esc there ends the program with 0."""
+    answer_summary(program)
+    require(frame(program.app, BROWSE_TITLE, 15) is not None, "the run ends in the browse window")
+    key("Escape")
+    code = program.exit_code(10)
+    check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+
+
 def hung_update_run():
     """An update server that takes the connection and never answers: the main
     window is up at once, and a run works all the same."""
@@ -1125,11 +1134,7 @@ def hung_update_steps(program, watcher, seen):
     require(main is not None, "main window on the accessibility bus")
     check(frame(program.app, UPDATE_TITLE, 0) is None, "no update window meanwhile")
     click(find(main, 2, role="push button", name="采集"))
-    answer_summary(program)
-    require(frame(program.app, BROWSE_TITLE, 15) is not None, "the run ends in the browse window")
-    key("Escape")
-    code = program.exit_code(10)
-    check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+    end_in_browse_window(program)
 
 
 def stalled_site_run():
@@ -1157,11 +1162,7 @@ def stalled_site_run():
               "the grown progress window is painted while the page stalls", f"{len(seen)} colours")
         save_shot((x, y, w2, h2), "progress-window-stalled.png")
         relay.release.set()
-        answer_summary(program)
-        require(frame(program.app, BROWSE_TITLE, 15) is not None, "the run ends in the browse window")
-        key("Escape")
-        code = program.exit_code(10)
-        check(code == 0, "Esc in the browse window ends the program with 0", f"exit {code}")
+        end_in_browse_window(program)
 
 
 def main():
