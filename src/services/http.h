@@ -18,6 +18,7 @@ enum class HttpFailure {
   kTooLarge,      // the body is over the bound for its kind
   kBroken,        // the connection broke, or the answer was not HTTP
   kWrite,         // the body could not be stored (HttpFetchToFile only)
+  kCancelled,     // the request, its session or the process was told to stop
 };
 
 struct HttpResult {
