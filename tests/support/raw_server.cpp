@@ -166,6 +166,27 @@ std::string RefusingPort::HostPort() const {
   return "127.0.0.1:" + std::to_string(m_port);
 }
 
+SilentListener::SilentListener() {
+  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::listen(m_fd, 64) == 0 &&
+      ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    m_port = ntohs(address.sin_port);
+  }
+}
+
+SilentListener::~SilentListener() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+std::string SilentListener::HostPort() const {
+  return "127.0.0.1:" + std::to_string(m_port);
+}
+
 std::string RawServer::HostPort() const {
   return "127.0.0.1:" + std::to_string(m_port);
 }
@@ -185,6 +206,12 @@ void RawServer::Stop() {
     [[maybe_unused]] const auto written = write(m_wakeWrite, &byte, 1);
   }
   if (m_thread.joinable()) m_thread.join();
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard lock(m_mutex);
+    workers.swap(m_workers);
+  }
+  for (auto& worker : workers) worker.join();
 }
 
 void RawServer::Run() {
@@ -199,6 +226,14 @@ void RawServer::Run() {
     const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) continue;
     ++m_connections;
+    if (m_options.concurrent) {
+      std::lock_guard lock(m_mutex);
+      m_workers.emplace_back([this, fd] {
+        Serve(fd);
+        close(fd);
+      });
+      continue;
+    }
     Serve(fd);
     close(fd);
   }

@@ -3,12 +3,11 @@
 // program sends and of broken or hostile servers.
 //
 // It listens on 127.0.0.1 at an ephemeral port and serves one connection at a
-// time on its own thread. For each connection it reads the request head (up to
-// the blank line, or until the head time-out passes), records it, asks the
-// responder for a script and plays it: bytes, pauses, a stall that holds the
-// connection open, an endless body, an orderly close or a TCP reset. Every
-// wait also ends when the client hangs up or the server stops, so a test never
-// hangs on it. The destructor stops the server.
+// time on its own thread (or each on a thread of its own, Options::concurrent). For each connection
+// it reads the request head (up to the blank line, or until the head time-out passes), records it,
+// asks the responder for a script and plays it: bytes, pauses, a stall that holds the connection
+// open, an endless body, an orderly close or a TCP reset. Every wait also ends when the client
+// hangs up or the server stops, so a test never hangs on it. The destructor stops the server.
 //
 //   RawServer server(RawScript().Send(HttpResponse(200, "hello")));
 //   HttpGet(server.Url("/a b.html"));
@@ -96,6 +95,22 @@ class RefusingPort {
   int m_port = 0;
 };
 
+// A port on 127.0.0.1 that listens but never accepts: the kernel completes the
+// handshake into the backlog and nobody ever answers.
+class SilentListener {
+ public:
+  SilentListener();
+  ~SilentListener();
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+
+  std::string HostPort() const;  // "127.0.0.1:port"
+
+ private:
+  int m_fd = -1;
+  int m_port = 0;
+};
+
 class RawServer {
  public:
   using Responder = std::function<RawScript(const RawRequest&)>;
@@ -104,6 +119,9 @@ class RawServer {
     // How long to wait for the request head before answering anyway (a client
     // that speaks TLS never sends the blank line).
     std::chrono::milliseconds headTimeout{2000};
+    // Serves each connection on a thread of its own, so that requests in
+    // flight at once are answered at once (the responder must be thread-safe).
+    bool concurrent = false;
   };
 
   explicit RawServer(Responder responder, Options options);
@@ -144,6 +162,7 @@ class RawServer {
   std::atomic<int> m_connections{0};
   mutable std::mutex m_mutex;
   std::vector<RawRequest> m_requests;
+  std::vector<std::thread> m_workers;  // concurrent connections, joined by Stop
   std::thread m_thread;
 };
 
