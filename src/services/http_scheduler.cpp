@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "services/blocking_call.h"
 #include "services/http_pacing.h"
 #include "services/http_transfer.h"
 #include "services/native_path.h"
@@ -118,13 +119,18 @@ bool IsConnectFailure(HttpFailure failure) {
 
 class Scheduler {
  public:
+  // One per process: a forked child (a death test) has no copy of the
+  // parent's thread, so it makes its own and leaves the parent's copy alone.
   static Scheduler* Get(bool create) {
-    static std::atomic<Scheduler*> instance{nullptr};
     static std::mutex creating;
-    if (Scheduler* s = instance.load(); s || !create) return s;
+    static Scheduler* instance = nullptr;
+    static pid_t owner = 0;
     std::lock_guard lock(creating);
-    if (!instance.load()) instance = new Scheduler;  // lives as long as the process
-    return instance.load();
+    if ((!instance || owner != ::getpid()) && create) {
+      instance = new Scheduler;  // lives as long as the process
+      owner = ::getpid();
+    }
+    return owner == ::getpid() ? instance : nullptr;
   }
 
   bool Ready() const { return m_multi != nullptr; }
@@ -556,7 +562,11 @@ void HttpTicket::BlockUntilDone() const {
 
 const HttpResult& HttpTicket::Wait() const {
   if (!Done()) {
-    if (const HttpWaitHook hook = g_waitHook.load()) hook(*this);
+    if (const HttpWaitHook hook = g_waitHook.load()) {
+      hook(*this);
+    } else {
+      RunBlocking([this] { BlockUntilDone(); });
+    }
     BlockUntilDone();
   }
   return m_job->result;

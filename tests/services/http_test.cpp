@@ -597,9 +597,7 @@ TEST_F(HttpTest, SlowRequestDoesNotHoldUpAnother) {
 }
 
 TEST_F(HttpTest, CancelEndsTheRequestsOfEveryThread) {
-  // The flag stays set for the rest of the process, so a child runs this; a
-  // fresh one, as a forked child would lack the scheduler's thread.
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The flag stays set for the rest of the process, so a child runs this.
   EXPECT_EXIT(
       {
         RawServer first(RawScript().Stall());
