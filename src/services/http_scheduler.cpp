@@ -35,7 +35,7 @@ struct HttpSession::State {
   std::atomic<bool> cancelled{false};
   mutable std::mutex mutex;
   std::optional<HttpSiteWait> wait;
-  std::set<std::string> givenUp;
+  std::map<std::string, HttpResult> givenUp;  // what the host's later requests get
   std::deque<HttpGivenUpHost> untold;
   std::map<std::string, int> failuresInRow;  // scheduler thread only
 };
@@ -212,7 +212,7 @@ class Scheduler {
       } else if (!t.responded && elapsed > std::chrono::seconds(m_limits.firstByteSeconds)) {
         job->endedBy = HttpFailure::kTimedOut;
       } else if (elapsed > std::chrono::seconds(m_limits.trickleGraceSeconds) &&
-                 static_cast<double>(t.received - t.resumeFrom) <
+                 static_cast<double>(t.resumed ? t.received - t.resumeFrom : t.received) <
                      static_cast<double>(m_limits.minAverageBytes) *
                          std::chrono::duration<double>(elapsed).count()) {
         job->endedBy = HttpFailure::kTimedOut;
@@ -288,11 +288,9 @@ class Scheduler {
   std::optional<HttpResult> GivenUp(const HttpJob& job, const std::string& host) {
     if (!job.session) return std::nullopt;
     std::lock_guard lock(job.session->mutex);
-    if (job.session->givenUp.count(host) == 0) return std::nullopt;
-    const auto& told = m_givenUpResults[job.session.get()];
-    const auto found = told.find(host);
-    return found == told.end() ? HttpResult{Bytes(), 0, false, HttpFailure::kRefused}
-                               : found->second;
+    const auto found = job.session->givenUp.find(host);
+    if (found == job.session->givenUp.end()) return std::nullopt;
+    return found->second;
   }
 
   void StartTry(const std::shared_ptr<HttpJob>& job, HostPace& pace, Clock::time_point now) {
@@ -487,11 +485,10 @@ class Scheduler {
 
   void GiveUp(const HttpJob& job, const std::string& host, const HttpResult& result) {
     HttpSession::State& session = *job.session;
-    m_givenUpResults[&session][host] = HttpResult{Bytes(), 0, false, result.failure};
+    const HttpResult given{Bytes(), 0, false, result.failure};
     std::lock_guard lock(session.mutex);
-    if (session.givenUp.insert(host).second)
-      session.untold.push_back(
-          HttpGivenUpHost{host, job.request.url, HttpResult{Bytes(), 0, false, result.failure}});
+    if (session.givenUp.emplace(host, given).second)
+      session.untold.push_back(HttpGivenUpHost{host, job.request.url, given});
   }
 
   std::mutex m_mutex;  // guards m_incoming
@@ -507,7 +504,6 @@ class Scheduler {
   std::map<std::string, HostPace> m_hosts;
   std::vector<CURL*> m_idle;
   std::set<std::shared_ptr<HttpSession::State>> m_waitingSessions;
-  std::map<HttpSession::State*, std::map<std::string, HttpResult>> m_givenUpResults;
   std::mt19937 m_random{std::random_device{}()};
 };
 

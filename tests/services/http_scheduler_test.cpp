@@ -167,6 +167,21 @@ INSTANTIATE_TEST_SUITE_P(
         RetryCase{"OneTryWhenAsked", {HttpResponse(500, "busy")}, HttpRetry::kNone, 500, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(HttpSchedulerTest, TrickleEndsAndIsNotAskedAgain) {
+  HttpLimits limits = Quick();
+  limits.trickleGraceSeconds = 1;
+  limits.minAverageBytes = 4096;  // the trickle below sends 1000 bytes a second
+  SetHttpLimitsForTest(limits);
+  RawScript trickle;
+  trickle.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n");
+  for (int i = 0; i < 50; ++i) trickle.Send(std::string(100, 't')).Pause(100ms);
+  RawServer server(trickle);
+  const HttpResult& result = Submit(server.Url("/a.rar")).Wait();
+  EXPECT_EQ(result.failure, HttpFailure::kTimedOut);
+  EXPECT_FALSE(result.body.empty());
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
 // A token bucket of two requests a second; a request beyond it is refused
 // with Retry-After, and any request inside an announced window is counted.
 class TokenBucketSite {
