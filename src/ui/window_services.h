@@ -30,6 +30,12 @@ bool OpenWindow(Window window, std::optional<Window> owner = std::nullopt, bool 
 void CloseWindow(Window window, bool atOnce = false);
 bool IsLoaded(Window window);
 
+// A status shown after a window's title while it is not empty (the title
+// property keeps reading what was written). Asked for once a second while the
+// window is loaded, also while a request waits, so it must only read.
+using TitleStatus = Text (*)();
+void SetTitleStatus(Window window, TitleStatus status);
+
 void SetFocus(Unit control);
 
 int ComboItemCount(Unit combo);
