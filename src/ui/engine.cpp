@@ -676,6 +676,7 @@ void Engine::Reset() {
   while (!m_windows.empty()) Release(m_windows.back().get());
   Reap();
   for (auto& record : m_records) record.reset();
+  m_titleStatus.fill(nullptr);
 }
 
 }  // namespace lirvo::ui

@@ -87,7 +87,8 @@ class Engine {
   int RunLoop();
   // Deletes the widgets of destroyed windows once no handler is on the stack.
   void Reap();
-  // Tests: closes every window without running handlers, forgets the records.
+  // Tests: closes every window without running handlers, forgets the records
+  // and the title statuses.
   void Reset();
 
  private:

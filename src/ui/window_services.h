@@ -68,7 +68,8 @@ void SetOpenUrlRecorder(OpenUrlRecorder recorder);
 // Processes pending events (posted closes included) without waiting.
 void ProcessPendingEvents();
 // Tests: unloads every window without running its handlers, puts the template
-// records back as the tables give them and forgets the exit routine.
+// records back as the tables give them, forgets the title statuses and the
+// exit routine.
 void ResetWindowsForTest();
 
 }  // namespace lirvo::ui
