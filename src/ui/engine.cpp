@@ -29,7 +29,7 @@ constexpr QEvent::Type kReap = static_cast<QEvent::Type>(QEvent::User + 0x66);
 constexpr QEvent::Type kItemChosen = static_cast<QEvent::Type>(QEvent::User + 0x67);
 constexpr QEvent::Type kReplay = static_cast<QEvent::Type>(QEvent::User + 0x68);
 constexpr QEvent::Type kIdle = static_cast<QEvent::Type>(QEvent::User + 0x69);
-constexpr QEvent::Type kCloseQuery = static_cast<QEvent::Type>(QEvent::User + 0x6A);
+constexpr QEvent::Type kUserClose = static_cast<QEvent::Type>(QEvent::User + 0x6A);
 constexpr int kRaise = 0;  // a deferred handler event rather than a posted one
 
 // Posted messages of the engine: close requests, the deferred item-selected
@@ -43,7 +43,7 @@ class EventRelay : public QObject {
  public:
   bool event(QEvent* e) override {
     const QEvent::Type type = e->type();
-    if (type == kCloseRequest || type == kItemChosen || type == kCloseQuery) {
+    if (type == kCloseRequest || type == kItemChosen || type == kUserClose) {
       Engine::Get().OnPosted(type, static_cast<EngineEvent*>(e)->ref);
       return true;
     }
@@ -528,7 +528,7 @@ void Engine::Defer(int type, const UnitRef& ref, int number) {
 }
 
 void Engine::OnPosted(int type, const UnitRef& ref) {
-  if (type == kCloseQuery) {
+  if (type == kUserClose) {
     // Runs inside a wait too: the user must be able to stop a run that waits.
     LiveWindow* live = Find(ref);
     if (live == nullptr) return;
@@ -560,7 +560,7 @@ void Engine::OnUserClose(const UnitRef& ref, bool closable) {
     if (live->closeQueryPosted) return;
     live->closeQueryPosted = true;
     QCoreApplication::postEvent(Relay(),
-                                new EngineEvent(kCloseQuery, UnitRef{ref.window, ref.serial, 0}));
+                                new EngineEvent(kUserClose, UnitRef{ref.window, ref.serial, 0}));
     return;
   }
   if (closable) RequestClose(ref.window);

@@ -60,7 +60,7 @@ inline void DoubleClickRow(QListWidget* box, int row, Qt::MouseButton button = Q
 inline void CloseByWindowManager(QWidget* window) {
   QCloseEvent close;
   QSpontaneKeyEvent::setSpontaneous(&close);
-  QApplication::sendEvent(window, &close);
+  QApplication::sendEvent(window->windowHandle(), &close);
 }
 
 // Opens the list with a click on the combo box, then clicks one of its items.

@@ -6,81 +6,25 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "services/gbk.h"
-#include "services/http_scheduler.h"
 #include "support/gui_access.h"
 #include "support/gui_fixture.h"
 #include "support/gui_input.h"
-#include "support/raw_server.h"
+#include "support/held_request.h"
 #include "ui/engine_qt.h"
 #include "ui/props.h"
 
 namespace lirvo::ui {
 namespace {
 
-using namespace std::chrono_literals;
 using namespace lirvo::literals;
 using test::Live;
-
-// A request the test ends: the server holds its answer until released, at
-// most ten seconds, so a failing test still ends.
-class HeldRequest {
- public:
-  HeldRequest()
-      : m_server([this](const test::RawRequest&) {
-          for (int i = 0; i < 1000 && !m_release; ++i) std::this_thread::sleep_for(10ms);
-          return test::RawScript().Send(test::HttpResponse(200, "ok"));
-        }) {}
-  HttpTicket Submit() {
-    HttpRequest request;
-    request.url = m_server.Url("/held");
-    return HttpSubmit(request);
-  }
-  void Release() { m_release = true; }
-
- private:
-  std::atomic<bool> m_release{false};
-  test::RawServer m_server;
-};
-
-// Waits on the GUI thread for a held request. From inside the wait it runs
-// `start` once, then lets the request end as soon as `until` holds (or after
-// five seconds). True when `until` held.
-bool WhileWaiting(const std::function<void()>& start, const std::function<bool()>& until) {
-  HeldRequest held;
-  HttpTicket ticket = held.Submit();
-  bool started = false;
-  bool held_until = false;
-  QElapsedTimer clock;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (!started) {
-      started = true;
-      clock.start();
-      EXPECT_TRUE(Engine::Get().InRequest()) << "runs inside the wait";
-      start();
-      return;
-    }
-    held_until = until();
-    if (held_until || clock.elapsed() > 5000) {
-      poll.stop();
-      held.Release();
-    }
-  });
-  poll.start(10);
-  const HttpResult& result = ticket.Wait();
-  EXPECT_TRUE(result.complete);
-  EXPECT_FALSE(Engine::Get().InRequest());
-  return held_until;
-}
+using test::WhileWaiting;
 
 class NetworkWaitTest : public test::GuiTest {
  protected:
@@ -115,6 +59,7 @@ TEST_F(NetworkWaitTest, WindowsPaintAndHandlersWaitForTheEnd) {
   QElapsedTimer clock;
   const bool painted = WhileWaiting(
       [&] {
+        EXPECT_TRUE(Engine::Get().InRequest()) << "runs inside the wait";
         clock.start();
         SetTimerInterval(browse_win::时钟1, 10);
         CloseWindow(Window::Main);
@@ -123,6 +68,7 @@ TEST_F(NetworkWaitTest, WindowsPaintAndHandlersWaitForTheEnd) {
       [&] { return counter.painted && clock.elapsed() > 200; });  // some twenty ticks due
   window->removeEventFilter(&counter);
   EXPECT_TRUE(painted) << "the window repaints inside the wait";
+  EXPECT_FALSE(Engine::Get().InRequest());
   EXPECT_EQ(g_ticks, 0) << "no handler runs inside the wait";
   EXPECT_TRUE(IsLoaded(Window::Main)) << "the close waits for the request";
 
