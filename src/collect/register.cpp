@@ -3,7 +3,10 @@
 #include "collect/driver.h"
 #include "collect/rules.h"
 #include "collect/shell_handlers.h"
+#include "collect/site_wait_title.h"
+#include "collect/stop_request.h"
 #include "ui/handlers.h"
+#include "ui/window_services.h"
 
 namespace lirvo::collect {
 
@@ -20,6 +23,8 @@ void RegisterHandlers() {
   ui::RegisterHandler(Handler::MainDestroyed, &MainDestroyed);
   ui::RegisterHandler(Handler::ProgressResized, &ProgressResized);
   ui::RegisterHandler(Handler::ProgressDestroyed, &ProgressDestroyed);
+  ui::RegisterHandler(Handler::ProgressCloseQuery, &ProgressCloseQuery);
+  ui::SetTitleStatus(ui::Window::Progress, &SiteWaitTitle);
 }
 
 }  // namespace lirvo::collect

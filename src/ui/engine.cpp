@@ -29,6 +29,7 @@ constexpr QEvent::Type kReap = static_cast<QEvent::Type>(QEvent::User + 0x66);
 constexpr QEvent::Type kItemChosen = static_cast<QEvent::Type>(QEvent::User + 0x67);
 constexpr QEvent::Type kReplay = static_cast<QEvent::Type>(QEvent::User + 0x68);
 constexpr QEvent::Type kIdle = static_cast<QEvent::Type>(QEvent::User + 0x69);
+constexpr QEvent::Type kUserClose = static_cast<QEvent::Type>(QEvent::User + 0x6A);
 constexpr int kRaise = 0;  // a deferred handler event rather than a posted one
 
 // Posted messages of the engine: close requests, the deferred item-selected
@@ -42,7 +43,7 @@ class EventRelay : public QObject {
  public:
   bool event(QEvent* e) override {
     const QEvent::Type type = e->type();
-    if (type == kCloseRequest || type == kItemChosen) {
+    if (type == kCloseRequest || type == kItemChosen || type == kUserClose) {
       Engine::Get().OnPosted(type, static_cast<EngineEvent*>(e)->ref);
       return true;
     }
@@ -123,7 +124,8 @@ void EnsureApplication() {
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
   Engine::Get().Relay();
-  InstallBlockingRunner();
+  InstallNetworkWait();
+  InstallInputGuard();
   InitPictures();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/lirvo.png")));
   InstallAccessibility();
@@ -159,6 +161,12 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
   live.units.assign(record.units.size(), nullptr);
   live.units[0] = window;
   window->setWindowTitle(ToQt(w.text));
+  if (m_titleStatus[static_cast<std::size_t>(live.id)] != nullptr) {
+    auto* refresh = new QTimer(window);
+    const UnitRef ref{live.id, live.serial, 0};
+    QObject::connect(refresh, &QTimer::timeout, window, [this, ref] { RefreshTitleStatus(ref); });
+    refresh->start(1000);
+  }
   window->setEnabled(!w.disabled);
   if (record.attributes.backgroundPicture != nullptr) {
     window->SetBackground(BuiltInPicture(record.attributes.backgroundPicture));
@@ -457,20 +465,28 @@ void Engine::Reap() {
   for (auto& widget : dead) delete widget.data();
 }
 
-void Engine::Raise(const UnitRef& ref, int number) {
-  LiveWindow* live = Find(ref);
-  if (live == nullptr) return;
+HandlerRoutine Engine::BoundTo(const UnitRef& ref, int number) {
+  if (Find(ref) == nullptr) return nullptr;
   const WindowTemplate& record = Record(ref.window);
-  if (ref.index < 0 || static_cast<std::size_t>(ref.index) >= record.units.size()) return;
+  if (ref.index < 0 || static_cast<std::size_t>(ref.index) >= record.units.size()) return nullptr;
   HandlerRoutine routine = nullptr;
   for (const EventBinding& binding : record.units[static_cast<std::size_t>(ref.index)].events) {
     if (binding.event == number) routine = BoundRoutine(binding.handler);
   }
+  return routine;
+}
+
+void Engine::Raise(const UnitRef& ref, int number) {
+  HandlerRoutine routine = BoundTo(ref, number);
   if (routine == nullptr) return;
-  if (m_inRequest) {
+  if (InRequest()) {
     Defer(kRaise, ref, number);
     return;
   }
+  Run(routine);
+}
+
+void Engine::Run(HandlerRoutine routine) {
   ++m_depth;
   routine();
   --m_depth;
@@ -512,7 +528,15 @@ void Engine::Defer(int type, const UnitRef& ref, int number) {
 }
 
 void Engine::OnPosted(int type, const UnitRef& ref) {
-  if (m_inRequest) {
+  if (type == kUserClose) {
+    // Runs inside a wait too: the user must be able to stop a run that waits.
+    LiveWindow* live = Find(ref);
+    if (live == nullptr) return;
+    if (HandlerRoutine routine = BoundTo(ref, event::kCloseQuery)) Run(routine);
+    if ((live = Find(ref)) != nullptr) live->closeQueryPosted = false;
+    return;
+  }
+  if (InRequest()) {
     Defer(type, ref, 0);
     return;
   }
@@ -527,15 +551,49 @@ void Engine::OnPosted(int type, const UnitRef& ref) {
   }
 }
 
+void Engine::OnUserClose(const UnitRef& ref, bool closable) {
+  LiveWindow* live = Find(ref);
+  if (live == nullptr || live->closing) return;
+  const WindowTemplate& record = Record(ref.window);
+  if (Binds(record.window(), event::kCloseQuery)) {
+    // One question at a time; a second close while it is asked is the same request.
+    if (live->closeQueryPosted) return;
+    live->closeQueryPosted = true;
+    QCoreApplication::postEvent(Relay(),
+                                new EngineEvent(kUserClose, UnitRef{ref.window, ref.serial, 0}));
+    return;
+  }
+  if (closable) RequestClose(ref.window);
+}
+
+void Engine::SetTitleStatus(Window window, Text (*status)()) {
+  m_titleStatus[static_cast<std::size_t>(window)] = status;
+}
+
+void Engine::RefreshTitleStatus(const UnitRef& ref) {
+  LiveWindow* live = Find(ref);
+  Text (*status)() = m_titleStatus[static_cast<std::size_t>(ref.window)];
+  if (live == nullptr || status == nullptr) return;
+  Text now = status();
+  if (now == live->titleStatus) return;
+  live->titleStatus = std::move(now);
+  ShowTitle(*live);
+}
+
+void Engine::ShowTitle(LiveWindow& live) {
+  live.widget->setWindowTitle(ToQt(live.title + live.titleStatus));
+}
+
 void Engine::EndRequest() {
-  m_inRequest = false;
+  if (m_requests > 0) --m_requests;
+  if (InRequest()) return;
   if (!m_deferred.empty()) PostOnce(kReplay, m_replayPosted);
   if (m_depth == 0 && !m_idle.empty()) PostOnce(kIdle, m_idlePosted);
 }
 
 void Engine::Replay() {
   m_replayPosted = false;
-  if (m_inRequest) return;  // the request's end posts it again
+  if (InRequest()) return;  // the request's end posts it again
   std::vector<Deferred> due;
   due.swap(m_deferred);
   for (const Deferred& d : due) {
@@ -555,7 +613,7 @@ void Engine::QueueIdleTask(std::function<void()> task) {
 void Engine::RunIdleTasks() {
   m_idlePosted = false;
   // Posted again when the handler on the stack returns or the request ends.
-  if (m_depth > 0 || m_inRequest) return;
+  if (m_depth > 0 || InRequest()) return;
   std::vector<std::function<void()>> due;
   due.swap(m_idle);
   for (auto& task : due) {
@@ -618,6 +676,7 @@ void Engine::Reset() {
   while (!m_windows.empty()) Release(m_windows.back().get());
   Reap();
   for (auto& record : m_records) record.reset();
+  m_titleStatus.fill(nullptr);
 }
 
 }  // namespace lirvo::ui

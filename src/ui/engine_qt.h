@@ -28,7 +28,9 @@ struct LiveWindow {
   Text title;                   // stored as written, so it reads back byte for byte
   bool taskbarButton = true;
   bool loading = true;
-  bool closing = false;  // a close request is on its way
+  bool closing = false;           // a close request is on its way
+  bool closeQueryPosted = false;  // the user's close request waits for its handler
+  Text titleStatus;               // shown after the title, not stored in it
   bool destroying = false;
   QPoint lastMoved{-100000, -100000};
   QSize lastResized{-1, -1};
@@ -56,9 +58,20 @@ class Engine {
   // While the GUI thread waits for a request no handler runs: the events that
   // would run one (timer ticks, focus, moves, posted closes and choices) are
   // kept, and replayed in order from the event loop once the request is over.
-  void BeginRequest() { m_inRequest = true; }
+  // User input meanwhile is dropped (InstallInputGuard); the one handler that
+  // runs inside a wait is a window's close query.
+  void BeginRequest() { ++m_requests; }
   void EndRequest();
-  bool InRequest() const { return m_inRequest; }
+  bool InRequest() const { return m_requests > 0; }
+  // The user asks to close a window (its close box, the window manager's
+  // close, Esc where the template allows it). A window that binds a close
+  // query runs that handler and stays; others close as CloseWindow does when
+  // `closable` (a close box without system menu is refused).
+  void OnUserClose(const UnitRef& ref, bool closable);
+  // The status shown after a window's title, asked for once a second while
+  // the window is loaded.
+  void SetTitleStatus(Window window, Text (*status)());
+  void ShowTitle(LiveWindow& live);
   // Runs a task from the event loop once no handler is on the stack and no
   // request is waiting; the task counts as a handler while it runs.
   void QueueIdleTask(std::function<void()> task);
@@ -74,7 +87,8 @@ class Engine {
   int RunLoop();
   // Deletes the widgets of destroyed windows once no handler is on the stack.
   void Reap();
-  // Tests: closes every window without running handlers, forgets the records.
+  // Tests: closes every window without running handlers, forgets the records
+  // and the title statuses.
   void Reset();
 
  private:
@@ -83,6 +97,9 @@ class Engine {
   void Release(LiveWindow* live);
   void ScheduleReap();
   void Defer(int type, const UnitRef& ref, int number);
+  void Run(HandlerRoutine routine);
+  HandlerRoutine BoundTo(const UnitRef& ref, int number);
+  void RefreshTitleStatus(const UnitRef& ref);
   void PostOnce(int type, bool& posted);
 
   // A deferred event: a handler's event (type 0) or a posted engine event.
@@ -98,7 +115,8 @@ class Engine {
   std::uint64_t m_serial = 0;
   int m_depth = 0;
   bool m_reapPosted = false;
-  bool m_inRequest = false;
+  int m_requests = 0;
+  std::array<Text (*)(), 6> m_titleStatus{};
   std::vector<Deferred> m_deferred;
   bool m_replayPosted = false;
   std::vector<std::function<void()>> m_idle;
@@ -109,8 +127,12 @@ class Engine {
 
 // Makes sure the application object exists.
 void EnsureApplication();
-// Requests of the GUI thread run on a worker thread while windows keep painting.
-void InstallBlockingRunner();
+// The GUI thread waits for requests in an event loop of its own, so windows
+// keep painting (network_wait.cpp).
+void InstallNetworkWait();
+// Drops user input to hidden or disabled windows, and to every window of the
+// engine while a request waits.
+void InstallInputGuard();
 // Keeps hidden controls out of the accessibility tree.
 void InstallAccessibility();
 // An allocation nobody can serve ends the program with the runtime error

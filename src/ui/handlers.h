@@ -19,6 +19,7 @@ enum class Handler {
   // progress window
   ProgressResized,
   ProgressDestroyed,
+  ProgressCloseQuery,  // the user asked to close the window during a run
   // update window
   UpdateCreated,
   UpdateQuitClicked,   // 按钮2

@@ -195,7 +195,7 @@ Text Title(Unit window) {
 void SetTitle(Unit window, const Text& title) {
   LiveWindow& live = LoadedWindow(window);
   live.title = title;
-  live.widget->setWindowTitle(ToQt(title));
+  Engine::Get().ShowTitle(live);
 }
 
 bool TaskbarButton(Unit window) {

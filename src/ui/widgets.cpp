@@ -170,15 +170,15 @@ bool WindowWidget::event(QEvent* e) {
 
 void WindowWidget::closeEvent(QCloseEvent* e) {
   // The engine alone destroys windows; a close box or the window manager's
-  // close only asks, and a window without system menu refuses.
+  // close only asks (Engine::OnUserClose).
   e->ignore();
-  if (e->spontaneous() && m_attributes.systemMenu) Engine::Get().RequestClose(m_ref.window);
+  if (e->spontaneous()) Engine::Get().OnUserClose(m_ref, m_attributes.systemMenu);
 }
 
 void WindowWidget::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && m_attributes.escCloses) {
     e->accept();
-    Engine::Get().RequestClose(m_ref.window);
+    Engine::Get().OnUserClose(m_ref, true);
     return;
   }
   QWidget::keyPressEvent(e);

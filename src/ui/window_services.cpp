@@ -216,6 +216,10 @@ bool IsLoaded(Window window) {
   return Engine::Get().Find(window) != nullptr;
 }
 
+void SetTitleStatus(Window window, TitleStatus status) {
+  Engine::Get().SetTitleStatus(window, status);
+}
+
 void SetFocus(Unit control) {
   if (control.index == 0) {
     LiveWindow& live = ServiceWindow(control.window);

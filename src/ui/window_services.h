@@ -30,6 +30,12 @@ bool OpenWindow(Window window, std::optional<Window> owner = std::nullopt, bool 
 void CloseWindow(Window window, bool atOnce = false);
 bool IsLoaded(Window window);
 
+// A status shown after a window's title while it is not empty (the title
+// property keeps reading what was written). Asked for once a second while the
+// window is loaded, also while a request waits, so it must only read.
+using TitleStatus = Text (*)();
+void SetTitleStatus(Window window, TitleStatus status);
+
 void SetFocus(Unit control);
 
 int ComboItemCount(Unit combo);
@@ -62,7 +68,8 @@ void SetOpenUrlRecorder(OpenUrlRecorder recorder);
 // Processes pending events (posted closes included) without waiting.
 void ProcessPendingEvents();
 // Tests: unloads every window without running its handlers, puts the template
-// records back as the tables give them and forgets the exit routine.
+// records back as the tables give them, forgets the title statuses and the
+// exit routine.
 void ResetWindowsForTest();
 
 }  // namespace lirvo::ui

@@ -9,6 +9,7 @@ screen. Prints one line per check and exits with 1 when any check failed.
 """
 import ctypes
 import os
+import re
 import select
 import socket
 import subprocess
@@ -1032,6 +1033,7 @@ class Relay:
         self.hung, self.held_port, self.hold_seconds = set(hung), held, hold_seconds
         self.stopping = threading.Event()
         self.holding = threading.Event()  # the held connection is waiting
+        self.hanging = threading.Event()  # a hung port has taken a connection
         self.release = threading.Event()
         self.acceptors = []
         for port in SITE_PORTS:
@@ -1062,6 +1064,7 @@ class Relay:
     def serve(self, conn, port, hold):
         with conn:
             if port in self.hung:
+                self.hanging.set()
                 while not self.stopping.is_set():
                     readable, _, _ = select.select([conn], [], [], 0.2)
                     if readable and not conn.recv(4096):
@@ -1165,13 +1168,76 @@ def stalled_site_run():
         end_in_browse_window(program)
 
 
+STOP_QUESTION = "是否停止采集小说？"
+SUMMARY = re.compile(r"采集完成，共采集(\d+)篇小说，其中已存在(\d+)篇小说，本次成功采集(\d+)篇小说"
+                     r"(?:，下载失败(\d+)篇)?！是否查看文件？")
+
+
+def message_box(program, text_starts):
+    """The shown message box whose label begins with the text, and that label."""
+    for c in children(program.app):
+        if c is None or c.name in (MAIN_TITLE, PROGRESS_TITLE) or not showing(c):
+            continue
+        label = find(c, 0, role="label", name_starts=text_starts)
+        if label is not None:
+            return c, label
+    return None
+
+
+def stopped_run():
+    """The archive host takes the connection and never answers. The window
+    manager's close on the progress window (Alt+F4) asks whether to stop the
+    run; OK ends it with the summary at once, and no temporary file stays."""
+    folder = os.path.join(WORK, "stopped")
+    with behind_site(), Relay(hung=[SITE_PORTS[3]]) as relay, Program(folder) as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "main window shown")
+        pages = [o for o in controls(main) if role(o) == "text" and showing(o)]
+        require(pages, "main window shows its page count box")
+        check(type_into(min(pages, key=lambda o: extents(o)[1]), "1"), "typing 1 into the page count box")
+        click(find(main, 2, role="push button", name="采集"))
+        progress_id = find_window(PROGRESS_TITLE, 10)
+        require(progress_id is not None, "采集 brings up the progress window")
+        require(relay.hanging.wait(15), "an archive is asked for and hangs")
+        time.sleep(0.5)
+        run("xdotool", "windowactivate", "--sync", progress_id)
+        key("alt+F4")
+        asked = wait_for(lambda: message_box(program, STOP_QUESTION), 5, 0.1)
+        require(asked is not None, "Alt+F4 on the progress window asks whether to stop the run")
+        check(frame(program.app, PROGRESS_TITLE, 0) is not None, "the progress window stays meanwhile")
+        ok = find(asked[0], 1, role="push button", name="确定")
+        require(ok is not None, "the question offers 确定")
+        time.sleep(0.3)
+        click(ok)
+        answered = time.monotonic()
+        summary = wait_for(lambda: message_box(program, "采集完成"), 15, 0.1)
+        require(summary is not None, "OK stops the run: the summary question follows")
+        after = time.monotonic() - answered
+        check(after < 3, f"the summary follows within 3 s of OK ({after:.1f} s)")
+        counts = SUMMARY.fullmatch(summary[1].name)
+        require(counts is not None, "the summary reads as a summary", summary[1].name)
+        total, existing, fresh = (int(n) for n in counts.groups()[:3])
+        check(fresh == 0 and total <= 20,
+              "the summary counts no novel from the host that never answered", summary[1].name)
+        cancel = find(summary[0], 1, role="push button", name="取消")
+        require(cancel is not None, "the summary offers 取消")
+        time.sleep(0.3)
+        click(cancel)
+        code = program.exit_code(10)
+        check(code == 0, "取消 after a stop ends the program with 0", f"exit {code}")
+    left = [os.path.join(d, n) for d, _, names in os.walk(folder) for n in names
+            if n.startswith(".lirvo-") and n.endswith(".tmp")]
+    check(not left, "no temporary file stays after a stop", repr(left))
+    check(not os.path.exists(os.path.join(folder, "缓存")), "the cache folder is removed after a stop")
+
+
 def main():
     busy = ports_free()
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
     for step in (update_offer_run, collection_run, ongoing_run, other_category_run, broken_archive_run,
-                 packaged_run, hung_update_run, stalled_site_run):
+                 packaged_run, hung_update_run, stalled_site_run, stopped_run):
         try:
             step()
         except Abort as e:

@@ -5,8 +5,10 @@
 // Header-only; for test targets that link Qt Widgets and Qt Test.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QListWidget>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QWindow>
 
@@ -51,6 +53,14 @@ inline void DoubleClickRow(QListWidget* box, int row, Qt::MouseButton button = Q
   const QPoint at = box->viewport()->mapTo(window, RowCentre(box, row));
   QTest::mouseDClick(window->windowHandle(), button, {}, at);
   ui::ProcessPendingEvents();
+}
+
+// The window manager's close (its close box, Alt+F4) as the platform hands it
+// to the window. No ProcessPendingEvents: a test may send it inside a wait.
+inline void CloseByWindowManager(QWidget* window) {
+  QCloseEvent close;
+  QSpontaneKeyEvent::setSpontaneous(&close);
+  QApplication::sendEvent(window->windowHandle(), &close);
 }
 
 // Opens the list with a click on the combo box, then clicks one of its items.

@@ -21,6 +21,7 @@ WindowTemplate ProgressWindowTemplate() {
   window.text = "小说采集页面 BY：Tovan"_gbk;
   window = Bind(window, event::kResized, Handler::ProgressResized);
   window = Bind(window, event::kDestroyed, Handler::ProgressDestroyed);
+  window = Bind(window, event::kCloseQuery, Handler::ProgressCloseQuery);
   Add(t, progress_win::窗口, window);
 
   UnitTemplate text = Control("编辑框1", UnitType::RichEdit, 0, 0, 712, 232);
