@@ -7,6 +7,7 @@
 // byte to a pipe. A running collection notices the flag at its next step
 // (StopIfRequested); a program waiting for the user, in a message box or a
 // Delay, is ended by the pipe's watcher on the GUI thread.
+#include "services/http_scheduler.h"
 #include "services/text.h"
 
 namespace lirvo::collect {
@@ -18,8 +19,10 @@ bool StopRequested();
 // Ends the program now when a stop signal came.
 void StopIfRequested();
 
-// The download's temporary file while its request runs ("" for none), which
-// a stop removes.
-void SetPendingTemporary(const Text& path);
+// The temporary files of the run's downloads, from their request until they
+// are moved over their targets or deleted; a stop waits for each request to
+// end (the signal has cancelled it) and removes its file.
+void AddPendingTemporary(const Text& path, const HttpTicket& ticket);
+void ForgetPendingTemporary(const Text& path);
 
 }  // namespace lirvo::collect
