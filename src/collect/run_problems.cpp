@@ -1,6 +1,7 @@
 #include "collect/run_problems.h"
 
 #include <cerrno>
+#include <memory>
 #include <set>
 
 #include "collect/run_stop.h"
@@ -66,10 +67,10 @@ bool Stopped() {
 
 // Tells about `url`'s host unless this run has named it already.
 bool FirstWordOnHost(const Text& url) {
-  static const HttpSession* session = nullptr;
+  static std::weak_ptr<HttpSession> run;
   static std::set<Text> told;
-  if (session != RunSession().get()) {
-    session = RunSession().get();
+  if (run.lock() != RunSession()) {
+    run = RunSession();
     told.clear();
   }
   return told.insert(HostOf(url)).second;
