@@ -137,7 +137,7 @@ Download SubmitDownload(const Text& url, const Text& target, HttpKind kind) {
   Download d;
   if (!target.empty()) d.temporary = TemporaryFileIn(FolderOf(target));
   d.ticket = HttpSubmit({url, kind, d.temporary, HttpRetry::kTransient}, RunSession());
-  if (!d.temporary.empty()) AddPendingTemporary(d.temporary, d.ticket);
+  if (!d.temporary.empty()) AddPendingTemporary(d.temporary);
   return d;
 }
 

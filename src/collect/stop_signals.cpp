@@ -8,7 +8,7 @@
 #include <QSocketNotifier>
 #include <atomic>
 #include <cerrno>
-#include <map>
+#include <set>
 
 #include "collect/run_lock.h"
 #include "services/files.h"
@@ -24,7 +24,7 @@ constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
 std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 int g_pipe[2] = {-1, -1};
-std::map<Text, HttpTicket> g_pendingTemporaries;
+std::set<Text> g_pendingTemporaries;
 
 void OnStopSignal(int signal) {
   const int savedErrno = errno;
@@ -40,11 +40,8 @@ void OnStopSignal(int signal) {
 }
 
 [[noreturn]] void EndAfterStop() {
-  // A request still running could create its file after it was deleted.
-  for (const auto& [path, ticket] : g_pendingTemporaries) {
-    ticket.BlockUntilDone();
-    DeleteFile(path);
-  }
+  // A transfer still writing goes on into an unlinked file until the exit.
+  for (const Text& path : g_pendingTemporaries) DeleteFile(path);
   DeleteCacheUnlessInUse();
   ui::EndProgram(0);
 }
@@ -76,8 +73,8 @@ void StopIfRequested() {
   if (g_stop) EndAfterStop();
 }
 
-void AddPendingTemporary(const Text& path, const HttpTicket& ticket) {
-  g_pendingTemporaries[path] = ticket;
+void AddPendingTemporary(const Text& path) {
+  g_pendingTemporaries.insert(path);
 }
 
 void ForgetPendingTemporary(const Text& path) {

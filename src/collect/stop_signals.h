@@ -7,7 +7,6 @@
 // byte to a pipe. A running collection notices the flag at its next step
 // (StopIfRequested); a program waiting for the user, in a message box or a
 // Delay, is ended by the pipe's watcher on the GUI thread.
-#include "services/http_scheduler.h"
 #include "services/text.h"
 
 namespace lirvo::collect {
@@ -20,9 +19,8 @@ bool StopRequested();
 void StopIfRequested();
 
 // The temporary files of the run's downloads, from their request until they
-// are moved over their targets or deleted; a stop waits for each request to
-// end (the signal has cancelled it) and removes its file.
-void AddPendingTemporary(const Text& path, const HttpTicket& ticket);
+// are moved over their targets or deleted; a stop removes them.
+void AddPendingTemporary(const Text& path);
 void ForgetPendingTemporary(const Text& path);
 
 }  // namespace lirvo::collect
