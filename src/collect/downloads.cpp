@@ -8,8 +8,10 @@
 #include <fstream>
 
 #include "collect/extraction.h"
+#include "collect/lookahead.h"
 #include "collect/records.h"
 #include "collect/run_problems.h"
+#include "collect/run_stop.h"
 #include "collect/state.h"
 #include "collect/stop_signals.h"
 #include "lirvo/hosts.h"
@@ -84,10 +86,29 @@ bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
          NameFits(layout::IntroductionPath(categoryPath, title));
 }
 
+bool ArchiveCountsAsPresent(const Text& archive) {
+  return (ui::Checked(mw::单选框1) && ExactFileSize(archive) > kCompletedArchiveBytes) ||
+         (ui::Checked(mw::单选框2) && ExactFileSize(archive) > kOngoingArchiveBytes &&
+          !ui::Checked(mw::选择框1));
+}
+
+Text DownloadPageUrl(const Text& finalSerial) {
+  return Text("http://") + hosts::kText + "/txt/" + finalSerial + "txt.html#";
+}
+
+Text CoverUrl(const Text& coverPath) {
+  return Text("http://") + hosts::kImage + "/dianzishu/UploadPic/" + coverPath;
+}
+
+Text ArchiveUrl(const Text& finalSerial) {
+  return Text("http://") + hosts::kDownload + "/down/2011/" + finalSerial + ".rar";
+}
+
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
-  const Text temporary = TemporaryFileIn(FolderOf(target));
-  collect::SetPendingTemporary(temporary);
-  const HttpResult result = HttpFetchToFile(url, temporary, kind);
+  const Download download = TakeOrSubmitDownload(url, target, kind);
+  const Text& temporary = download.temporary;
+  const HttpResult& result = download.ticket.Wait();
+  ReportGivenUpHosts();
   int writeError = result.failure == HttpFailure::kWrite ? result.writeError : 0;
   bool replaced = false;
   if (writeError == 0 && IsWholeFile(result, temporary)) {
@@ -96,10 +117,11 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
     if (!replaced) writeError = errno;
   }
   if (!replaced) DeleteFile(temporary);
-  collect::SetPendingTemporary({});
+  collect::ForgetPendingTemporary(temporary);
   if (ReportLibraryProblem(target, writeError)) return Stored::kLibraryUnwritable;
   if (replaced) return Stored::kReplaced;
-  if (!HttpRequestsCancelled() && ExactFileSize(target) == -1) WriteFile(target, "");
+  if (!HttpRequestsCancelled() && !RunStopRequested() && ExactFileSize(target) == -1)
+    WriteFile(target, "");
   return Stored::kKept;
 }
 
@@ -135,13 +157,16 @@ void DownloadStep(const Text& entry, const Markers& markers) {
   }
 
   const Text coverPath = CutCoverPath(entry, markers.coverHead, markers.coverTail);
-  state.coverUrl = Text("http://") + hosts::kImage + "/dianzishu/UploadPic/" + coverPath;
+  state.coverUrl = CoverUrl(coverPath);
   state.entrySerial = FinalSerial(state.entrySerial);
-  state.downloadPageUrl =
-      Text("http://") + hosts::kText + "/txt/" + state.entrySerial + "txt.html#";
+  state.downloadPageUrl = DownloadPageUrl(state.entrySerial);
+  // A stop cuts the entry off: it is neither recorded nor counted.
   if (!state.entrySerial.empty()) {
-    const Bytes page = HttpGet(state.downloadPageUrl);
+    const Download download = TakeOrSubmitDownload(state.downloadPageUrl, {}, HttpKind::kPage);
+    const Bytes page = download.ticket.Wait().body;
+    ReportGivenUpHosts();
     collect::StopIfRequested();
+    if (RunStopRequested()) return;
     const Text pageFile = layout::DownloadPagePath(title);
     WriteInLibrary(pageFile, [&] { return WriteFile(pageFile, page); });
     const Text cover = layout::CoverPath(title);
@@ -150,15 +175,15 @@ void DownloadStep(const Text& entry, const Markers& markers) {
          ++attempt) {
       DownloadOver(state.coverUrl, cover, HttpKind::kCover);
       collect::StopIfRequested();
+      if (RunStopRequested()) return;
     }
   }
   // Once the library refuses a write, every further download would be lost.
   Stored stored = Stored::kLibraryUnwritable;
   if (!state.libraryUnwritable) {
-    stored = DownloadOver(
-        Text("http://") + hosts::kDownload + "/down/2011/" + state.entrySerial + ".rar", archive,
-        HttpKind::kArchive);
+    stored = DownloadOver(ArchiveUrl(state.entrySerial), archive, HttpKind::kArchive);
     collect::StopIfRequested();
+    if (stored != Stored::kReplaced && RunStopRequested()) return;
   }
   if (stored == Stored::kLibraryUnwritable) {
     ++state.failedCount;

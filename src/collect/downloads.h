@@ -25,17 +25,27 @@ enum class Stored {
   kLibraryUnwritable,  // the folder refused the write (the run has been told to stop)
 };
 
-// Fetches url into a temporary file of this process in the target's folder
-// and moves it over the target only when a complete 200 answer brought a
+// Fetches url (or takes what was fetched ahead for the entry) into a
+// temporary file of this process in the target's folder and moves it over the
+// target only when a complete 200 answer brought a
 // non-empty body that is not a web page. Otherwise the target stays byte for
 // byte; a missing one is created empty, so its record shows 0 and the next run
-// fetches it again.
+// fetches it again (not after a stop, which cuts the request off).
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind);
 
 // True when the first bytes of a body are those of an HTML page: "<!DOCTYPE",
 // "<html", "<head" or "<body" in any case, after an optional UTF-8 byte order
 // mark and white space. A site sends such a page with status 200 for an error.
 bool LooksLikeWebPage(std::string_view head);
+
+// The archive on disk counts as present by the thresholds of the collection
+// type and the overwrite option 选择框1.
+bool ArchiveCountsAsPresent(const Text& archive);
+
+// The site's addresses of one novel.
+Text DownloadPageUrl(const Text& finalSerial);
+Text CoverUrl(const Text& coverPath);
+Text ArchiveUrl(const Text& finalSerial);
 
 // True when every file the library keeps for the title (archive, cover,
 // record, introduction) can be named in its folder.

@@ -3,10 +3,12 @@
 #include "collect/extraction.h"
 #include "collect/folder_tree.h"
 #include "collect/listing.h"
+#include "collect/lookahead.h"
 #include "collect/records.h"
 #include "collect/rules.h"
 #include "collect/run_lock.h"
 #include "collect/run_problems.h"
+#include "collect/run_stop.h"
 #include "collect/state.h"
 #include "collect/stop_signals.h"
 #include "services/gbk.h"
@@ -38,6 +40,7 @@ void Collect() {
     ui::MessageBox(LibraryBusyText(layout::LibraryRoot()), kWarningIcon);
     return;
   }
+  collect::BeginRunSession();
   ui::SetVisible(mw::窗口, false);
   ui::OpenWindow(ui::Window::Progress, ui::Window::Main);
   if (lock.state == collect::RunLock::kUnwritable)
@@ -45,11 +48,15 @@ void Collect() {
   FetchListingPages();
   collect::CollectionState& state = collect::State();
   ui::Delay(state.responseDelay);
+  BeginLookahead(state.pageCount, ReadMarkers());
   // Bounded by the page count asked for, not by the pages that arrived.
-  for (long long page = 1; page <= state.pageCount && !state.libraryUnwritable; ++page) {
+  for (long long page = 1;
+       page <= state.pageCount && !state.libraryUnwritable && !RunStopRequested(); ++page) {
     state.currentPage = static_cast<int>(page);
     ParseListingPage(state.currentPage);
   }
+  // No temporary file outlives the run.
+  EndLookahead();
   collect::StopIfRequested();
   Summary();
 }

@@ -2,7 +2,9 @@
 
 #include "collect/downloads.h"
 #include "collect/listing.h"
+#include "collect/lookahead.h"
 #include "collect/rules.h"
+#include "collect/run_stop.h"
 #include "collect/state.h"
 #include "services/files.h"
 #include "services/library_layout.h"
@@ -59,13 +61,12 @@ void ProcessEntry(const Text& entry, const Markers& markers) {
 
 void ParseListingPage(int page) {
   const Markers markers = ReadMarkers();
-  const Bytes cached = ReadFile(layout::ListingCachePath(SelectedCategory(), page));
-  WalkPage(cached, markers, CompletedType(), [&markers](const Text& entry) {
+  Text entry;
+  while (NextEntryOfPage(page, entry)) {
     ProcessEntry(entry, markers);
-    if (CurrentTitle().empty() || collect::State().libraryUnwritable) return false;
+    if (CurrentTitle().empty() || collect::State().libraryUnwritable || RunStopRequested()) return;
     ui::Delay(collect::State().responseDelay);
-    return true;
-  });
+  }
 }
 
 }  // namespace lirvo::collect

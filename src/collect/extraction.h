@@ -9,8 +9,9 @@ namespace lirvo::collect {
 // The marker texts as the collection page window holds them now.
 Markers ReadMarkers();
 
-// Cuts listing page n of the selected category into at most 20 entries and
-// runs each through the download and record steps; an empty title ends the page.
+// Runs the entries of cached listing page n (at most 20, in the order of the
+// run's walk, see lookahead.h) through the download and record steps; an
+// empty title ends the page.
 void ParseListingPage(int page);
 
 // The title of the entry being processed (also shown as the collection page

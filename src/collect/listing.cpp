@@ -2,11 +2,13 @@
 
 #include "collect/rules.h"
 #include "collect/run_problems.h"
+#include "collect/run_stop.h"
 #include "collect/state.h"
 #include "collect/stop_signals.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
+#include "services/http_scheduler.h"
 #include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
@@ -22,6 +24,13 @@ namespace {
 // A stored page shorter than this holds no list and ends the fetch.
 constexpr int kShortPageBytes = 3000;
 
+// Still failing after the scheduler's tries: no answer, or one that asks to be
+// asked again. Such a page says nothing about where the category ends.
+bool FailedForGood(const HttpResult& answer) {
+  return answer.failure != HttpFailure::kNone || !answer.complete || answer.status >= 500 ||
+         answer.status == 408 || answer.status == 429;
+}
+
 }  // namespace
 
 void FetchListingPages() {
@@ -35,18 +44,26 @@ void FetchListingPages() {
     const int page = static_cast<int>(n);
     const Text url = prefix + ToText(page) + ".html";
     ui::SetComboText(urls, url);  // the URL list's edit field shows the page being fetched
-    const HttpResult answer = HttpFetch(url);
+    const HttpResult answer =
+        HttpSubmit({url, HttpKind::kPage, {}, HttpRetry::kTransient}, RunSession()).Wait();
     collect::StopIfRequested();
+    if (RunStopRequested()) break;
+    const bool failed = FailedForGood(answer);
+    if (failed && page > 1) {
+      ReportListingPageProblem(page, url, answer);
+      break;
+    }
     // A first page that brings nothing means the site is out of reach; the
     // run ends with an empty summary as before, but the user learns why.
     if (page == 1 &&
         (!answer.complete || answer.status < 200 || answer.status >= 300 || answer.body.empty()))
       ReportSiteProblem(url, answer);
+    ReportGivenUpHosts();
     const Text file = layout::ListingCachePath(category, page);
     if (!WriteInLibrary(file, [&] { return WriteFile(file, answer.body); }) &&
         state.libraryUnwritable)
       break;
-    if (FileSize(file) < kShortPageBytes) break;
+    if (failed || FileSize(file) < kShortPageBytes) break;
     ui::Delay(state.responseDelay);
   }
   ui::OpenWindow(ui::Window::CollectPage, ui::Window::Main);

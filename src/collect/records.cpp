@@ -25,6 +25,8 @@ namespace {
 
 constexpr int kQuestionOkCancel = 33;
 
+void (*g_progressWatcher)(const Text&) = nullptr;
+
 Text CountsText(const Counts& c) {
   Text text = ToText(c.fresh + c.existing + c.failed) + "篇小说，其中已存在"_gbk +
               ToText(c.existing) + "篇小说，本次成功采集"_gbk + ToText(c.fresh) + "篇小说"_gbk;
@@ -91,10 +93,16 @@ void RecordStep(Outcome outcome) {
   }
   if (outcome == Outcome::kNew) ++state.newCount;
   if (outcome == Outcome::kFailed || outcome == Outcome::kUnnamable) ++state.failedCount;
-  ui::SetContent(ui::progress_win::编辑框1,
-                 ProgressText(title, state.entryAuthor, KilobytesText(state.archiveSizeText),
-                              ShownIntroduction(state.entryIntroduction), RunCounts(), label));
+  const Text progress =
+      ProgressText(title, state.entryAuthor, KilobytesText(state.archiveSizeText),
+                   ShownIntroduction(state.entryIntroduction), RunCounts(), label);
+  ui::SetContent(ui::progress_win::编辑框1, progress);
+  if (g_progressWatcher) g_progressWatcher(progress);
   ui::Delay(state.responseDelay);
+}
+
+void WatchProgressForTest(void (*watcher)(const Text& progress)) {
+  g_progressWatcher = watcher;
 }
 
 void Summary() {

@@ -41,6 +41,9 @@ enum class Outcome {
 // progress.
 void RecordStep(Outcome outcome);
 
+// Tests: sees every progress text as the record step shows it (nullptr: none).
+void WatchProgressForTest(void (*watcher)(const Text& progress));
+
 // Asks the summary question. OK hands over to the browse window; any other
 // answer deletes the cache folder and ends the program.
 void Summary();

@@ -1,7 +1,10 @@
 #include "collect/run_problems.h"
 
 #include <cerrno>
+#include <memory>
+#include <set>
 
+#include "collect/run_stop.h"
 #include "collect/state.h"
 #include "services/gbk.h"
 #include "services/native_path.h"
@@ -58,6 +61,21 @@ Text WriteReason(int error) {
   }
 }
 
+bool Stopped() {
+  return HttpRequestsCancelled() || RunStopRequested();
+}
+
+// Tells about `url`'s host unless this run has named it already.
+bool FirstWordOnHost(const Text& url) {
+  static std::weak_ptr<HttpSession> run;
+  static std::set<Text> told;
+  if (run.lock() != RunSession()) {
+    run = RunSession();
+    told.clear();
+  }
+  return told.insert(HostOf(url)).second;
+}
+
 // A folder as the user's file manager shows it.
 Text Shown(const Text& folder) {
   return Utf8ToGbk(NativePath(folder));
@@ -67,6 +85,12 @@ Text Shown(const Text& folder) {
 
 Text SiteProblemText(const Text& url, const HttpResult& result) {
   return "小说网站连接失败，原因如下：\r\n  网站："_gbk + HostOf(url) + "\r\n  原因："_gbk +
+         SiteReason(result);
+}
+
+Text ListingPageProblemText(int page, const Text& url, const HttpResult& result) {
+  return "小说列表第"_gbk + std::to_string(page) + "页下载失败，本次只采集前"_gbk +
+         std::to_string(page - 1) + "页，原因如下：\r\n  网址："_gbk + url + "\r\n  原因："_gbk +
          SiteReason(result);
 }
 
@@ -96,8 +120,19 @@ bool IsLibraryWriteError(int error) {
 }
 
 void ReportSiteProblem(const Text& url, const HttpResult& result) {
-  if (HttpRequestsCancelled()) return;
+  if (Stopped() || !FirstWordOnHost(url)) return;
   ui::MessageBox(SiteProblemText(url, result), kWarningIcon);
+}
+
+void ReportListingPageProblem(int page, const Text& url, const HttpResult& result) {
+  if (Stopped()) return;
+  FirstWordOnHost(url);
+  ui::MessageBox(ListingPageProblemText(page, url, result), kWarningIcon);
+}
+
+void ReportGivenUpHosts() {
+  while (const std::optional<HttpGivenUpHost> host = RunSession()->TakeGivenUpHost())
+    ReportSiteProblem(host->url, host->result);
 }
 
 bool ReportLibraryProblem(const Text& file, int error) {

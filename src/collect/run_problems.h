@@ -12,6 +12,9 @@ namespace lirvo::collect {
 
 // The message for a first listing page that brought nothing: the host and why.
 Text SiteProblemText(const Text& url, const HttpResult& result);
+// The message for listing page `page` (2 or later) that failed for good: the
+// fetch ends before it, and the user learns which page and why.
+Text ListingPageProblemText(int page, const Text& url, const HttpResult& result);
 // The message for a refused write into `folder` with errno `error`.
 Text LibraryProblemText(const Text& folder, int error);
 // The message for a second copy that wants to collect into the same library.
@@ -21,8 +24,12 @@ Text LibraryBusyText(const Text& root);
 // no permission, no space, quota used up).
 bool IsLibraryWriteError(int error);
 
-// Shows the site message unless the request was cancelled by a stop.
+// Each shows its message unless the run was stopped, and names a host at
+// most once per run.
 void ReportSiteProblem(const Text& url, const HttpResult& result);
+void ReportListingPageProblem(int page, const Text& url, const HttpResult& result);
+// Shows the site message for each host the run's session has given up.
+void ReportGivenUpHosts();
 // After a refused write of `file` with errno `error`: stops the run's fetching
 // and, the first time, names the file's folder to the user. False, doing
 // nothing, when `error` is not a library write error (0 included).

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <atomic>
 #include <cerrno>
+#include <set>
 
 #include "collect/run_lock.h"
 #include "services/files.h"
@@ -23,7 +24,7 @@ constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
 std::atomic<bool> g_stop{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 int g_pipe[2] = {-1, -1};
-Text g_pendingTemporary;
+std::set<Text> g_pendingTemporaries;
 
 void OnStopSignal(int signal) {
   const int savedErrno = errno;
@@ -39,7 +40,8 @@ void OnStopSignal(int signal) {
 }
 
 [[noreturn]] void EndAfterStop() {
-  if (!g_pendingTemporary.empty()) DeleteFile(g_pendingTemporary);
+  // A transfer still writing goes on into an unlinked file until the exit.
+  for (const Text& path : g_pendingTemporaries) DeleteFile(path);
   DeleteCacheUnlessInUse();
   ui::EndProgram(0);
 }
@@ -71,8 +73,12 @@ void StopIfRequested() {
   if (g_stop) EndAfterStop();
 }
 
-void SetPendingTemporary(const Text& path) {
-  g_pendingTemporary = path;
+void AddPendingTemporary(const Text& path) {
+  g_pendingTemporaries.insert(path);
+}
+
+void ForgetPendingTemporary(const Text& path) {
+  g_pendingTemporaries.erase(path);
 }
 
 }  // namespace lirvo::collect

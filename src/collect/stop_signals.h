@@ -18,8 +18,9 @@ bool StopRequested();
 // Ends the program now when a stop signal came.
 void StopIfRequested();
 
-// The download's temporary file while its request runs ("" for none), which
-// a stop removes.
-void SetPendingTemporary(const Text& path);
+// The temporary files of the run's downloads, from their request until they
+// are moved over their targets or deleted; a stop removes them.
+void AddPendingTemporary(const Text& path);
+void ForgetPendingTemporary(const Text& path);
 
 }  // namespace lirvo::collect
