@@ -1,9 +1,17 @@
 // lirvo-demo-site: serves the demo site on 127.0.0.1 until SIGINT or SIGTERM.
 //   lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]
 //                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
+//                   [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]
+//                   [--retry-after-date] [--cut-archives] [--stats FILE]
 // --broken-archives answers every archive request with a 503 error page.
 // --log writes every request, in the order they came, as a full URL per line
 // to FILE when the site stops (the benchmark replays them with curl).
+// --rate R lets each host take R requests a second (--burst N at once); what
+// is over gets --refuse-status (429) with Retry-After: S seconds (1), or an HTTP
+// date with --retry-after-date. --cut-archives stops each archive's first
+// answer at 90 % and closes the connection.
+// On exit one line per host goes to stderr (and to --stats FILE):
+//   stats <host> requests N refused N inside-retry-after N body-bytes N
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +29,9 @@ int Usage() {
   std::fprintf(
       stderr,
       "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
-      "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n");
+      "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n"
+      "                       [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]\n"
+      "                       [--retry-after-date] [--cut-archives] [--stats FILE]\n");
   return 2;
 }
 
@@ -33,12 +43,31 @@ bool ToInt(const char* text, long long low, long long high, long long& out) {
   return true;
 }
 
+bool ToRate(const char* text, double& out) {
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(v > 0) || v > 1e6) return false;
+  out = v;
+  return true;
+}
+
+void PrintStats(const lirvo::demo::DemoSite& site, std::FILE* out) {
+  for (int k = 0; k < lirvo::demo::kHostCount; ++k) {
+    const lirvo::demo::HostStats s = site.Stats(static_cast<lirvo::demo::Host>(k));
+    std::fprintf(
+        out, "stats %s requests %lld refused %lld inside-retry-after %lld body-bytes %lld\n",
+        kHostNames[k], static_cast<long long>(s.requests), static_cast<long long>(s.refused),
+        static_cast<long long>(s.insideRetryAfter), static_cast<long long>(s.bodyBytes));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   lirvo::demo::SiteOptions options;
   options.keepAlive = true;
   std::string logFile;
+  std::string statsFile;
   bool brokenArchives = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -51,10 +80,27 @@ int main(int argc, char** argv) {
       brokenArchives = true;
       continue;
     }
+    if (arg == "--retry-after-date") {
+      options.retryAfterDate = true;
+      continue;
+    }
+    if (arg == "--cut-archives") {
+      options.cutArchives = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     const char* value = argv[++i];
     if (arg == "--log") {
       logFile = value;
+    } else if (arg == "--stats") {
+      statsFile = value;
+    } else if (arg == "--rate" && ToRate(value, options.ratePerSecond)) {
+    } else if (arg == "--burst" && ToInt(value, 1, 100000, v)) {
+      options.rateBurst = static_cast<int>(v);
+    } else if (arg == "--refuse-status" && ToInt(value, 400, 599, v)) {
+      options.refuseStatus = static_cast<int>(v);
+    } else if (arg == "--retry-after" && ToInt(value, 0, 86400, v)) {
+      options.retryAfterSeconds = static_cast<int>(v);
     } else if (arg == "--version") {
       options.version = value;
     } else if (arg == "--seed" && ToInt(value, 0, 0xFFFFFFFFll, v)) {
@@ -105,6 +151,13 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   site.Stop();
+  PrintStats(site, stderr);
+  if (!statsFile.empty()) {
+    std::FILE* out = std::fopen(statsFile.c_str(), "w");
+    if (out == nullptr) return 1;
+    PrintStats(site, out);
+    std::fclose(out);
+  }
   if (!logFile.empty()) {
     std::FILE* out = std::fopen(logFile.c_str(), "w");
     if (out == nullptr) return 1;
