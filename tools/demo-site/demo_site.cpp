@@ -215,9 +215,11 @@ void DemoSite::Impl::SendArchive(const Entry& entry, const httplib::Request& req
         // Returning false ends the answer here and closes the connection.
         if (offset >= limit) return false;
         const std::size_t n = std::min(kArchiveChunk, limit - offset);
-        if (!sink.write(body->data() + answer.start + offset, n)) return false;
+        // Counted before the write, so a client that has read the bytes finds them counted.
         *sent += static_cast<std::int64_t>(n);
-        return true;
+        if (sink.write(body->data() + answer.start + offset, n)) return true;
+        *sent -= static_cast<std::int64_t>(n);
+        return false;
       });
 }
 

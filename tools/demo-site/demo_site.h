@@ -139,7 +139,7 @@ struct HostStats {
   std::int64_t refused = 0;  // by the rate limit
   // Requests that came before a Retry-After the host gave had run out.
   std::int64_t insideRetryAfter = 0;
-  std::int64_t bodyBytes = 0;  // bytes of answer bodies written, cut ones as far as sent
+  std::int64_t bodyBytes = 0;  // bytes of answer bodies handed to the sockets
 };
 
 // A reply a test hook can put in place of the site's own.
