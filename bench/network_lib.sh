@@ -101,9 +101,28 @@ run_lirvo() {
   fi
 }
 
-# novels_in FOLDER: archives the run stored.
-novels_in() {
-  find "$1" -name '*.rar' 2> /dev/null | wc -l
+# check_archives RUN_FOLDER URLS PORT_BASE [site options...]: a site that
+# neither limits nor cuts serves every archive URL of the URLS log once;
+# sets archives_asked (distinct archives the run asked for), archives_bytes
+# (their size) and archives_whole (archives the run stored that equal one of
+# them; a failed download leaves an empty or short file).
+check_archives() {
+  local folder=$1 urls=$2 base=$3
+  shift 3
+  local fetched="$work/archives-served"
+  rm -rf "$fetched"
+  mkdir -p "$fetched"
+  start_site "$work/site-archives.log" "$base" "$@"
+  grep "^http://127.0.0.1:$((base + 3))/" "$urls" | sort -u |
+    awk -v out="$fetched" '{ printf "url = \"%s\"\noutput = \"%s/%d\"\n", $0, out, NR }' \
+      > "$work/archives.config"
+  curl -s -K "$work/archives.config" || true
+  stop_site
+  archives_asked=$(find "$fetched" -type f | wc -l)
+  archives_bytes=$(find "$fetched" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
+  (cd "$fetched" && find . -type f -exec md5sum {} + | cut -d' ' -f1 | sort -u) > "$work/served.md5"
+  archives_whole=$(find "$folder" -name '*.rar' -exec md5sum {} + | cut -d' ' -f1 |
+    grep -c -x -F -f "$work/served.md5" || true)
 }
 
 # site_stat LOGFILE HOST FIELD: one figure of the site's exit line, e.g.

@@ -30,12 +30,13 @@ work=$(realpath "$work")
 
 limit=(--rate "$rate" --burst "$(printf '%.0f' "$rate")" --refuse-status "$status" --retry-after 1)
 if [ "$form" = date ]; then limit+=(--retry-after-date); fi
-start_site "$work/site.log" "$host_port" --pages "$pages" "${limit[@]}"
+start_site "$work/site.log" "$host_port" --pages "$pages" "${limit[@]}" --log "$work/site-urls.txt"
 run_lirvo run "$work/run" "$pages" 0
 stop_site
+check_archives "$work/run" "$work/site-urls.txt" "$host_port" --pages "$pages"
 
 expected=$((pages * 20))
-novels=$(novels_in "$work/run")
+novels=$archives_whole
 echo "rate-limited run: $pages pages of 玄幻小说, each host $rate requests a second, $status, Retry-After as $form"
 grep '^stats' "$work/site.log" | sed 's/^stats /  /'
 awk -v novels="$novels" -v expected="$expected" -v status="$(cat "$work/run.status")" \
@@ -44,7 +45,7 @@ awk -v novels="$novels" -v expected="$expected" -v status="$(cat "$work/run.stat
   -v early="$(site_stat "$work/site.log" all inside-retry-after)" 'BEGIN {
   split(run, r, " ")
   printf "Lirvo run %.2f s wall (CPU %.2f s), %s\n", r[1], r[2] + r[3], status
-  printf "novels collected %d of %d                 %s\n", novels, expected, novels == expected ? "met" : "MISSED"
+  printf "novels collected (archive whole) %d of %d  %s\n", novels, expected, novels == expected ? "met" : "MISSED"
   share = requests ? refused / requests : 0
   printf "requests %d, refused %d (%.1f %%, target <= 10 %%)  %s\n", requests, refused, 100 * share, share <= 0.1 ? "met" : "MISSED"
   printf "inside a Retry-After window %d (target 0)     %s\n", early, early == 0 ? "met" : "MISSED"

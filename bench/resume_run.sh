@@ -21,7 +21,7 @@ work=${LIRVO_BENCH_DIR:-out/bench-resume-run}
 
 build_programs
 rm -rf "$work"
-mkdir -p "$work/archives"
+mkdir -p "$work"
 work=$(realpath "$work")
 
 start_site "$work/site-run.log" "$host_port" --big-pages "$pages" --cut-archives \
@@ -30,30 +30,11 @@ run_lirvo run "$work/run" "$pages" 0
 stop_site
 sent=$(site_stat "$work/site-run.log" download body-bytes)
 
-# The archives as a site that cuts nothing serves them.
-start_site "$work/site-sizes.log" "$host_port" --big-pages "$pages"
-grep "^http://127.0.0.1:$((host_port + 3))/" "$work/site-urls.txt" | sort -u |
-  awk -v out="$work/archives" '{ printf "url = \"%s\"\noutput = \"%s/%d\"\n", $0, out, NR }' \
-    > "$work/archives.config"
-curl -s -K "$work/archives.config" || true
-stop_site
-archives=$(find "$work/archives" -type f | wc -l)
-size=$(find "$work/archives" -type f -printf '%s\n' | awk '{s += $1} END {print s + 0}')
-
-# Every archive whole: each stored archive equals the one the site serves.
-whole=0
-while read -r stored; do
-  for a in "$work"/archives/*; do
-    if cmp -s "$stored" "$a"; then
-      whole=$((whole + 1))
-      break
-    fi
-  done
-done < <(find "$work/run" -name '*.rar')
+check_archives "$work/run" "$work/site-urls.txt" "$host_port" --big-pages "$pages"
 
 echo "resume run: $pages pages of 玄幻小说, every archive's first answer cut at 90 %"
-awk -v expected="$((pages * 20))" -v archives="$archives" -v whole="$whole" -v sent="$sent" \
-  -v size="$size" -v status="$(cat "$work/run.status")" -v run="$(tail -1 "$work/run.time")" 'BEGIN {
+awk -v expected="$((pages * 20))" -v archives="$archives_asked" -v whole="$archives_whole" \
+  -v sent="$sent" -v size="$archives_bytes" -v status="$(cat "$work/run.status")" -v run="$(tail -1 "$work/run.time")" 'BEGIN {
   split(run, r, " ")
   printf "Lirvo run %.2f s wall (CPU %.2f s), %s\n", r[1], r[2] + r[3], status
   printf "archives asked %d, of %.1f MB; stored whole %d of %d  %s\n", archives, size / 1e6, whole, expected, whole == expected ? "met" : "MISSED"

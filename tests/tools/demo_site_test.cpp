@@ -802,6 +802,7 @@ TEST(DemoSiteMisbehaviour, RefusesOverTheRateWithRetryAfter) {
     EXPECT_EQ(stats.refused, 2);
     EXPECT_EQ(stats.insideRetryAfter, 1);
     EXPECT_EQ(site.Stats(Host::Text).requests, 0);
+    EXPECT_EQ(site.RequestUrls().size(), 3u);  // the log keeps refused requests
   }
 }
 

@@ -121,6 +121,7 @@ struct DemoSite::Impl {
 
   mutable std::mutex logMutex;
   std::vector<std::string> log[kHostCount];
+  std::vector<std::string> arrivals;  // full URLs, all hosts, in order
   RequestHook hook;
 
   std::unique_ptr<RateLimiter> limiters[kHostCount];
@@ -150,6 +151,8 @@ void DemoSite::Impl::Handle(Host host, const httplib::Request& request,
   {
     std::lock_guard lock(logMutex);
     log[h].push_back(request.path);
+    arrivals.push_back("http://" + options.bindAddress + ":" + std::to_string(servers[h].port) +
+                       request.path);
     current = hook;
   }
   // The library cuts every body to a parsed Range on its own; here archives
@@ -422,9 +425,15 @@ std::vector<std::string> DemoSite::Requests(Host host) const {
   return m->log[static_cast<int>(host)];
 }
 
+std::vector<std::string> DemoSite::RequestUrls() const {
+  std::lock_guard lock(m->logMutex);
+  return m->arrivals;
+}
+
 void DemoSite::ClearRequests() {
   std::lock_guard lock(m->logMutex);
   for (auto& log : m->log) log.clear();
+  m->arrivals.clear();
 }
 
 void DemoSite::SetRequestHook(RequestHook hook) {

@@ -188,6 +188,9 @@ class DemoSite {
   // Request log, for tests: how often a path was asked for on a host.
   int RequestCount(Host host, const std::string& path) const;
   std::vector<std::string> Requests(Host host) const;
+  // Every request to any host, refused ones too, in the order they came, as
+  // full URLs ("http://127.0.0.1:<port><path>"), kept after Stop.
+  std::vector<std::string> RequestUrls() const;
   void ClearRequests();
   void SetRequestHook(RequestHook hook);
   HostStats Stats(Host host) const;

@@ -4,8 +4,9 @@
 //                   [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]
 //                   [--retry-after-date] [--cut-archives] [--stats FILE]
 // --broken-archives answers every archive request with a 503 error page.
-// --log writes every request, in the order they came, as a full URL per line
-// to FILE when the site stops (the benchmark replays them with curl).
+// --log writes every request (refused ones too), in the order they came, as a
+// full URL per line to FILE when the site stops (the benchmark replays them
+// with curl).
 // --rate R lets each host take R requests a second (--burst N at once); what
 // is over gets --refuse-status (429) with Retry-After: S seconds (1), or an HTTP
 // date with --retry-after-date. --cut-archives stops each archive's first
@@ -15,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -129,17 +129,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lirvo-demo-site: cannot bind the ports\n");
     return 1;
   }
-  std::mutex logMutex;
-  std::vector<std::string> requests;
-  if (!logFile.empty() || brokenArchives) {
-    site.SetRequestHook([&](lirvo::demo::Host host, const std::string& path) {
-      if (!logFile.empty()) {
-        const std::string url = "http://" + site.HostPort(host) + path;
-        const std::lock_guard<std::mutex> lock(logMutex);
-        requests.push_back(url);
-      }
+  if (brokenArchives) {
+    site.SetRequestHook([](lirvo::demo::Host host, const std::string&) {
       std::optional<lirvo::demo::Reply> reply;
-      if (brokenArchives && host == lirvo::demo::Host::Download)
+      if (host == lirvo::demo::Host::Download)
         reply = lirvo::demo::Reply{503, "<html><body>Service Unavailable</body></html>"};
       return reply;
     });
@@ -151,6 +144,7 @@ int main(int argc, char** argv) {
   int received = 0;
   sigwait(&stopSignals, &received);
   site.Stop();
+  const std::vector<std::string> requests = site.RequestUrls();
   PrintStats(site, stderr);
   if (!statsFile.empty()) {
     std::FILE* out = std::fopen(statsFile.c_str(), "w");
