@@ -205,6 +205,10 @@ void DemoSite::Impl::SendArchive(const Entry& entry, const httplib::Request& req
   response.set_header("Last-Modified", validators.lastModified);
   response.set_header("Accept-Ranges", "bytes");
   if (!answer.contentRange.empty()) response.set_header("Content-Range", answer.contentRange);
+  if (answer.length == 0) {  // 416: nothing to send
+    response.set_content("", "text/plain");
+    return;
+  }
   bool cut = false;
   if (options.cutArchives) {
     std::lock_guard lock(archiveMutex);
