@@ -107,6 +107,8 @@ class Relay:
                 self.pump(client_reader, server_writer, self.up, handshake_done),
                 self.pump(server_reader, client_writer, self.down, 0.0),
             )
+        except asyncio.CancelledError:
+            pass  # the relay stops while the connection is still open
         finally:
             for w in (server_writer, client_writer):
                 w.close()
