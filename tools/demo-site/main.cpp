@@ -3,6 +3,7 @@
 //                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
 //                   [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]
 //                   [--retry-after-date] [--cut-archives] [--stats FILE]
+//                   [--big-archive-bytes N]
 // --broken-archives answers every archive request with a 503 error page.
 // --log writes every request (refused ones too), in the order they came, as a
 // full URL per line to FILE when the site stops (the benchmark replays them
@@ -10,7 +11,8 @@
 // --rate R lets each host take R requests a second (--burst N at once); what
 // is over gets --refuse-status (429) with Retry-After: S seconds (1), or an HTTP
 // date with --retry-after-date. --cut-archives stops each archive's first
-// answer at 90 % and closes the connection.
+// answer at 90 % and closes the connection. --big-archive-bytes N gives every
+// archive of the --big-pages category N bytes (instead of 100 to 500 KB).
 // On exit one line per host goes to stderr (and to --stats FILE):
 //   stats <host> requests N refused N inside-retry-after N body-bytes N
 #include <csignal>
@@ -31,7 +33,8 @@ int Usage() {
       "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
       "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n"
       "                       [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]\n"
-      "                       [--retry-after-date] [--cut-archives] [--stats FILE]\n");
+      "                       [--retry-after-date] [--cut-archives] [--stats FILE]\n"
+      "                       [--big-archive-bytes N]\n");
   return 2;
 }
 
@@ -99,6 +102,8 @@ int main(int argc, char** argv) {
       options.rateBurst = static_cast<int>(v);
     } else if (arg == "--refuse-status" && ToInt(value, 400, 599, v)) {
       options.refuseStatus = static_cast<int>(v);
+    } else if (arg == "--big-archive-bytes" && ToInt(value, 30000, 1ll << 28, v)) {
+      options.bigArchiveMinBytes = options.bigArchiveMaxBytes = static_cast<std::size_t>(v);
     } else if (arg == "--retry-after" && ToInt(value, 0, 86400, v)) {
       options.retryAfterSeconds = static_cast<int>(v);
     } else if (arg == "--version") {
