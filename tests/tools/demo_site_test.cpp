@@ -610,20 +610,22 @@ TEST(DemoSiteRateLimiter, RefusesOverTheBucketAndCountsEarlyReturns) {
     double at;
     bool admitted;
   };
-  // Two a second, two at once, a wait of one second after a refusal.
-  RateLimiter limiter(2, 2, 1);
+  // Two a second, two at once, a wait of one second after a refusal, and the
+  // first 20 ms of a wait not counted.
+  RateLimiter limiter(2, 2, 1, 0.02);
   const Step steps[] = {
-      {0.0, true},  {0.0, true}, {0.1, false},  // 0.2 of a token; wait until 1.1
-      {0.4, false},                             // early, and 0.2 + 0.6 of a token: wait until 1.4
-      {1.6, true},  {1.6, true}, {1.6, false},  // the bucket refilled to its two
+      {0.0, true},    {0.0, true}, {0.1, false},  // 0.2 of a token: wait until 1.1
+      {0.105, false},                             // already on its way: not counted early
+      {0.4, false},  // early, and 0.21 + 0.59 of a token: wait until 1.4
+      {1.6, true},    {1.6, true}, {1.6, false},  // the bucket refilled to its two
   };
   for (const Step& step : steps) EXPECT_EQ(limiter.Admit(step.at), step.admitted) << step.at;
   const RateLimitStats stats = limiter.Stats();
-  EXPECT_EQ(stats.requests, 7);
-  EXPECT_EQ(stats.refused, 3);
+  EXPECT_EQ(stats.requests, 8);
+  EXPECT_EQ(stats.refused, 4);
   EXPECT_EQ(stats.insideRetryAfter, 1);
 
-  RateLimiter open(0, 1, 1);
+  RateLimiter open(0, 1, 1, 0);
   for (int i = 0; i < 100; ++i) EXPECT_TRUE(open.Admit(0));
   EXPECT_EQ(open.Stats().refused, 0);
 }
@@ -779,6 +781,7 @@ TEST(DemoSiteMisbehaviour, RefusesOverTheRateWithRetryAfter) {
     options.refuseStatus = c.status;
     options.retryAfterSeconds = 60;
     options.retryAfterDate = c.date;
+    options.inFlightGraceSeconds = 0;  // the third request comes at once
     DemoSite site(options);
     ASSERT_TRUE(site.Start());
     const int port = site.Port(Host::Main);

@@ -101,8 +101,9 @@ std::string ArchiveEtagOf(const Entry& entry) {
 struct DemoSite::Impl {
   explicit Impl(SiteOptions o) : options(std::move(o)), content(options) {
     for (auto& limiter : limiters)
-      limiter = std::make_unique<RateLimiter>(options.ratePerSecond, options.rateBurst,
-                                              options.retryAfterSeconds);
+      limiter =
+          std::make_unique<RateLimiter>(options.ratePerSecond, options.rateBurst,
+                                        options.retryAfterSeconds, options.inFlightGraceSeconds);
   }
 
   SiteOptions options;

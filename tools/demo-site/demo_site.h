@@ -128,6 +128,9 @@ struct SiteOptions {
   int refuseStatus = 429;
   int retryAfterSeconds = 1;
   bool retryAfterDate = false;
+  // Requests this soon after a refusal are not counted as inside its window
+  // (HostStats::insideRetryAfter): they were sent before the answer arrived.
+  double inFlightGraceSeconds = 0.02;
   // Each archive's first answer stops after 90 % of its body and the
   // connection closes.
   bool cutArchives = false;
@@ -137,7 +140,8 @@ struct SiteOptions {
 struct HostStats {
   std::int64_t requests = 0;
   std::int64_t refused = 0;  // by the rate limit
-  // Requests that came before a Retry-After the host gave had run out.
+  // Requests that came before a Retry-After the host gave had run out (but
+  // for those within inFlightGraceSeconds of the refusal).
   std::int64_t insideRetryAfter = 0;
   std::int64_t bodyBytes = 0;  // bytes of answer bodies handed to the sockets
 };

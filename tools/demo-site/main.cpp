@@ -3,14 +3,15 @@
 //                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
 //                   [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]
 //                   [--retry-after-date] [--cut-archives] [--stats FILE]
-//                   [--big-archive-bytes N]
+//                   [--grace-ms N] [--big-archive-bytes N]
 // --broken-archives answers every archive request with a 503 error page.
 // --log writes every request (refused ones too), in the order they came, as a
 // full URL per line to FILE when the site stops (the benchmark replays them
 // with curl).
 // --rate R lets each host take R requests a second (--burst N at once); what
 // is over gets --refuse-status (429) with Retry-After: S seconds (1), or an HTTP
-// date with --retry-after-date. --cut-archives stops each archive's first
+// date with --retry-after-date; requests within --grace-ms (20) of a refusal
+// do not count as inside its wait. --cut-archives stops each archive's first
 // answer at 90 % and closes the connection. --big-archive-bytes N gives every
 // archive of the --big-pages category N bytes (instead of 100 to 500 KB).
 // On exit one line per host goes to stderr (and to --stats FILE):
@@ -34,7 +35,7 @@ int Usage() {
       "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n"
       "                       [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]\n"
       "                       [--retry-after-date] [--cut-archives] [--stats FILE]\n"
-      "                       [--big-archive-bytes N]\n");
+      "                       [--grace-ms N] [--big-archive-bytes N]\n");
   return 2;
 }
 
@@ -102,6 +103,8 @@ int main(int argc, char** argv) {
       options.rateBurst = static_cast<int>(v);
     } else if (arg == "--refuse-status" && ToInt(value, 400, 599, v)) {
       options.refuseStatus = static_cast<int>(v);
+    } else if (arg == "--grace-ms" && ToInt(value, 0, 10000, v)) {
+      options.inFlightGraceSeconds = static_cast<double>(v) / 1000;
     } else if (arg == "--big-archive-bytes" && ToInt(value, 30000, 1ll << 28, v)) {
       options.bigArchiveMinBytes = options.bigArchiveMaxBytes = static_cast<std::size_t>(v);
     } else if (arg == "--retry-after" && ToInt(value, 0, 86400, v)) {

@@ -10,14 +10,17 @@ namespace lirvo::demo {
 struct RateLimitStats {
   std::int64_t requests = 0;
   std::int64_t refused = 0;
-  // Requests that came while a Retry-After the host gave had not yet run out.
+  // Requests that came while a Retry-After the host gave had not yet run out,
+  // leaving out those of the first moments after it was given: a client with
+  // several requests at once had those on their way before it could know.
   std::int64_t insideRetryAfter = 0;
 };
 
 class RateLimiter {
  public:
-  // perSecond <= 0: every request passes (and is still counted).
-  RateLimiter(double perSecond, int burst, double retryAfterSeconds);
+  // perSecond <= 0: every request passes (and is still counted). A window
+  // opened by a refusal counts requests from `graceSeconds` after it on.
+  RateLimiter(double perSecond, int burst, double retryAfterSeconds, double graceSeconds);
 
   // Counts one request at `now`; false when it is refused, which opens a
   // window of retryAfterSeconds in which further requests count as early.
@@ -31,9 +34,11 @@ class RateLimiter {
   const double m_perSecond;
   const double m_burst;
   const double m_retryAfter;
+  const double m_grace;
   double m_tokens;
   double m_last = 0;
   bool m_started = false;
+  double m_windowStart = 0;  // when the refusal that opened the window came
   double m_windowEnd = 0;
   RateLimitStats m_stats;
 };
