@@ -2,13 +2,20 @@
 // archives are what the collector keeps, and its servers answer on loopback.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <jpeglib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <csetjmp>
+#include <ctime>
 #include <set>
 
+#include "archive_answer.h"
 #include "cover_picture.h"
 #include "demo_site.h"
+#include "rate_limiter.h"
 #include "services/gbk.h"
 #include "services/http.h"
 #include "services/text.h"
@@ -594,6 +601,212 @@ TEST_F(DemoSiteServerTest, StartFailsWhenAPortIsTaken) {
   for (int k = 0; k < kHostCount; ++k) EXPECT_EQ(second.Port(static_cast<Host>(k)), 0);
   // The first site still answers.
   EXPECT_EQ(HttpGet(Url(hosts::kUpdate, "/lirvo/banben")), "1190");
+}
+
+// ---- Misbehaviour on request -------------------------------------------------
+
+TEST(DemoSiteRateLimiter, RefusesOverTheBucketAndCountsEarlyReturns) {
+  struct Step {
+    double at;
+    bool admitted;
+  };
+  // Two a second, two at once, a wait of one second after a refusal, and the
+  // first 20 ms of a wait not counted.
+  RateLimiter limiter(2, 2, 1, 0.02);
+  const Step steps[] = {
+      {0.0, true},    {0.0, true}, {0.1, false},  // 0.2 of a token: wait until 1.1
+      {0.105, false},                             // already on its way: not counted early
+      {0.4, false},  // early, and 0.21 + 0.59 of a token: wait until 1.4
+      {1.6, true},    {1.6, true}, {1.6, false},  // the bucket refilled to its two
+  };
+  for (const Step& step : steps) EXPECT_EQ(limiter.Admit(step.at), step.admitted) << step.at;
+  const RateLimitStats stats = limiter.Stats();
+  EXPECT_EQ(stats.requests, 8);
+  EXPECT_EQ(stats.refused, 4);
+  EXPECT_EQ(stats.insideRetryAfter, 1);
+
+  RateLimiter open(0, 1, 1, 0);
+  for (int i = 0; i < 100; ++i) EXPECT_TRUE(open.Admit(0));
+  EXPECT_EQ(open.Stats().refused, 0);
+}
+
+TEST(DemoSiteArchiveAnswer, HonoursOneRangeUnderAMatchingValidator) {
+  const ArchiveValidators v{"\"7-64\"", "Sat, 01 Jan 2011 00:00:00 GMT"};
+  struct Case {
+    const char* range;
+    const char* ifRange;
+    ArchiveAnswer expected;
+  };
+  const Case cases[] = {
+      {"", "", {200, 0, 100, ""}},
+      {"bytes=90-", "", {206, 90, 10, "bytes 90-99/100"}},
+      {"bytes=90-", "\"7-64\"", {206, 90, 10, "bytes 90-99/100"}},
+      {"bytes=90-", "Sat, 01 Jan 2011 00:00:00 GMT", {206, 90, 10, "bytes 90-99/100"}},
+      {"bytes=90-", "\"7-65\"", {200, 0, 100, ""}},  // a changed archive: all of it
+      {"bytes=10-19", "", {206, 10, 10, "bytes 10-19/100"}},
+      {"bytes=10-500", "", {206, 10, 90, "bytes 10-99/100"}},
+      {"bytes=-30", "", {206, 70, 30, "bytes 70-99/100"}},
+      {"bytes=100-", "", {416, 0, 0, "bytes */100"}},
+      {"bytes=0-1,5-6", "", {200, 0, 100, ""}},
+      {"bytes=20-10", "", {200, 0, 100, ""}},
+      {"items=1-", "", {200, 0, 100, ""}},
+  };
+  for (const Case& c : cases) {
+    const ArchiveAnswer a = AnswerArchive(100, c.range, c.ifRange, v);
+    EXPECT_EQ(a.status, c.expected.status) << c.range << " / " << c.ifRange;
+    EXPECT_EQ(a.start, c.expected.start) << c.range;
+    EXPECT_EQ(a.length, c.expected.length) << c.range;
+    EXPECT_EQ(a.contentRange, c.expected.contentRange) << c.range;
+  }
+}
+
+// One answer read off a raw socket: the head as sent, then as much of the
+// body as its Content-Length announces or the server sends before closing.
+struct RawAnswer {
+  std::string head;
+  std::string body;
+  std::size_t announced = 0;
+  std::string Header(const std::string& name) const {
+    const std::size_t at = head.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + name.size() + 4;
+    return head.substr(from, head.find("\r\n", from) - from);
+  }
+  int Status() const { return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0; }
+};
+
+class RawConnection {
+ public:
+  explicit RawConnection(int port) : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    timeval limit{5, 0};  // a site that stops answering fails the test, it never hangs it
+    setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawConnection() { close(m_fd); }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  RawAnswer Get(const std::string& path, const std::string& headers = "") {
+    RawAnswer answer;
+    const std::string request = "GET " + path + " HTTP/1.0\r\n" + headers + "\r\n";
+    if (!m_connected || send(m_fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) return answer;
+    std::size_t end = std::string::npos;
+    while ((end = m_pending.find("\r\n\r\n")) == std::string::npos && Read()) {
+    }
+    if (end == std::string::npos) return answer;
+    answer.head = m_pending.substr(0, end + 2);
+    m_pending.erase(0, end + 4);
+    const std::string length = answer.Header("Content-Length");
+    answer.announced = length.empty() ? 0 : std::stoul(length);
+    while (m_pending.size() < answer.announced && Read()) {
+    }
+    answer.body = m_pending.substr(0, answer.announced);
+    m_pending.erase(0, answer.body.size());
+    return answer;
+  }
+
+ private:
+  bool Read() {
+    char buffer[65536];
+    const ssize_t n = recv(m_fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return false;
+    m_pending.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+  int m_fd;
+  bool m_connected = false;
+  std::string m_pending;
+};
+
+TEST(DemoSiteMisbehaviour, KeepsAnHttp10ConnectionThatAsksForIt) {
+  SiteOptions options = FreePorts();
+  options.keepAlive = true;
+  DemoSite site(options);
+  ASSERT_TRUE(site.Start());
+  RawConnection connection(site.Port(Host::Update));
+  for (int i = 0; i < 7; ++i) {  // more than the server library keeps by default
+    const RawAnswer a = connection.Get("/lirvo/banben", "Connection: Keep-Alive\r\n");
+    ASSERT_EQ(a.Status(), 200) << i;
+    EXPECT_EQ(a.Header("Connection"), "keep-alive");
+    EXPECT_EQ(a.body, "1180");
+  }
+}
+
+TEST(DemoSiteMisbehaviour, CutsAnArchivesFirstAnswerAndServesTheRestOnRange) {
+  SiteOptions options = FreePorts();
+  options.cutArchives = true;
+  DemoSite site(options);
+  ASSERT_TRUE(site.Start());
+  const Entry& e = site.Find(true, 1)->pages[0].entries[0];
+  const Bytes archive = site.Archive(e);
+  const std::string path = "/down/2011/" + e.serial + ".rar";
+  const int port = site.Port(Host::Download);
+
+  const RawAnswer first = RawConnection(port).Get(path);
+  EXPECT_EQ(first.Status(), 200);
+  EXPECT_EQ(first.announced, archive.size());
+  EXPECT_EQ(first.body, archive.substr(0, archive.size() / 10 * 9));  // then the close
+  EXPECT_EQ(first.Header("ETag"), site.ArchiveEtag(e));
+  EXPECT_EQ(first.Header("Last-Modified"), DemoSite::ArchiveLastModified());
+
+  const std::size_t n = first.body.size();
+  const RawAnswer rest = RawConnection(port).Get(
+      path, "Range: bytes=" + std::to_string(n) + "-\r\nIf-Range: " + site.ArchiveEtag(e) + "\r\n");
+  EXPECT_EQ(rest.Status(), 206);
+  EXPECT_EQ(rest.Header("Content-Range"), "bytes " + std::to_string(n) + "-" +
+                                              std::to_string(archive.size() - 1) + "/" +
+                                              std::to_string(archive.size()));
+  EXPECT_EQ(first.body + rest.body, archive);
+
+  const RawAnswer stale =
+      RawConnection(port).Get(path, "Range: bytes=10-\r\nIf-Range: \"old\"\r\n");
+  EXPECT_EQ(stale.Status(), 200);
+  EXPECT_EQ(stale.body, archive);
+  EXPECT_EQ(site.Stats(Host::Download).bodyBytes,
+            static_cast<std::int64_t>(n + rest.body.size() + archive.size()));
+}
+
+TEST(DemoSiteMisbehaviour, RefusesOverTheRateWithRetryAfter) {
+  struct Case {
+    int status;
+    bool date;
+  };
+  for (const Case c : {Case{429, false}, Case{503, false}, Case{429, true}}) {
+    SiteOptions options = FreePorts();
+    options.ratePerSecond = 0.001;  // one request, then none for a quarter of an hour
+    options.refuseStatus = c.status;
+    options.retryAfterSeconds = 60;
+    options.retryAfterDate = c.date;
+    options.inFlightGraceSeconds = 0;  // the third request comes at once
+    DemoSite site(options);
+    ASSERT_TRUE(site.Start());
+    const int port = site.Port(Host::Main);
+    EXPECT_EQ(RawConnection(port).Get("/wanben/xh/tuijian1.html").Status(), 200);
+    const std::time_t before = std::time(nullptr);
+    const RawAnswer refused = RawConnection(port).Get("/wanben/xh/tuijian1.html");
+    EXPECT_EQ(refused.Status(), c.status);
+    const std::string after = refused.Header("Retry-After");
+    if (c.date) {
+      std::tm parts{};
+      ASSERT_NE(strptime(after.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts), nullptr) << after;
+      const std::time_t until = timegm(&parts);
+      EXPECT_GE(until, before + 60) << after;
+      EXPECT_LE(until, before + 62) << after;
+    } else {
+      EXPECT_EQ(after, "60");
+    }
+    EXPECT_EQ(RawConnection(port).Get("/wanben/xh/tuijian2.html").Status(), c.status);
+    const HostStats stats = site.Stats(Host::Main);
+    EXPECT_EQ(stats.requests, 3);
+    EXPECT_EQ(stats.refused, 2);
+    EXPECT_EQ(stats.insideRetryAfter, 1);
+    EXPECT_EQ(site.Stats(Host::Text).requests, 0);
+    EXPECT_EQ(site.RequestUrls().size(), 3u);  // the log keeps refused requests
+  }
 }
 
 }  // namespace

@@ -5,13 +5,20 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
+#include "archive_answer.h"
 #include "cover_picture.h"
+#include "rate_limiter.h"
 #include "site_content.h"
 
 namespace lirvo::demo {
@@ -49,16 +56,55 @@ std::string WithoutFragment(const std::string& path) {
   return path.substr(0, path.find('#'));
 }
 
-// Every server gets a small pool: the program asks one thing at a time.
+// Every server gets a small pool. A kept-alive connection holds its thread
+// while idle, so there are a few more than the transfers a client runs at once.
 class SmallPool : public httplib::ThreadPool {
  public:
-  SmallPool() : httplib::ThreadPool(4) {}
+  SmallPool() : httplib::ThreadPool(8) {}
 };
+
+bool EqualsNoCase(const std::string& a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string HttpDate(std::time_t t) {
+  std::tm parts{};
+  gmtime_r(&t, &parts);
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[parts.tm_wday],
+                parts.tm_mday, kMonths[parts.tm_mon], parts.tm_year + 1900, parts.tm_hour,
+                parts.tm_min, parts.tm_sec);
+  return text;
+}
+
+constexpr std::size_t kArchiveChunk = 64 * 1024;
+
+// Archives never change, so the serial and the size make a strong validator.
+std::string ArchiveEtagOf(const Entry& entry) {
+  char size[24];
+  std::snprintf(size, sizeof size, "%zx", entry.archiveSize);
+  return "\"" + entry.serial + "-" + size + "\"";
+}
 
 }  // namespace
 
 struct DemoSite::Impl {
-  explicit Impl(SiteOptions o) : options(std::move(o)), content(options) {}
+  explicit Impl(SiteOptions o) : options(std::move(o)), content(options) {
+    for (auto& limiter : limiters)
+      limiter =
+          std::make_unique<RateLimiter>(options.ratePerSecond, options.rateBurst,
+                                        options.retryAfterSeconds, options.inFlightGraceSeconds);
+  }
 
   SiteOptions options;
   SiteContent content;
@@ -76,11 +122,114 @@ struct DemoSite::Impl {
 
   mutable std::mutex logMutex;
   std::vector<std::string> log[kHostCount];
+  std::vector<std::string> arrivals;  // full URLs, all hosts, in order
   RequestHook hook;
+
+  std::unique_ptr<RateLimiter> limiters[kHostCount];
+  std::atomic<std::int64_t> bodyBytes[kHostCount] = {};
+  std::mutex archiveMutex;
+  std::set<std::string> archivesAnswered;  // for cutArchives: only first answers are cut
 
   Reply Site(Host host, const std::string& rawPath) const;
   Bytes CoverOf(const Entry& entry) const;
+  const Entry* ArchiveEntry(const std::string& rawPath) const;
+  void Handle(Host host, const httplib::Request& request, httplib::Response& response);
+  void Refuse(Host host, httplib::Response& response);
+  void SendArchive(const Entry& entry, const httplib::Request& request,
+                   httplib::Response& response);
 };
+
+const Entry* DemoSite::Impl::ArchiveEntry(const std::string& rawPath) const {
+  if (auto serial = Between(WithoutFragment(rawPath), kArchivePrefix, kArchiveSuffix))
+    return content.EntryBySerial(*serial);
+  return nullptr;
+}
+
+void DemoSite::Impl::Handle(Host host, const httplib::Request& request,
+                            httplib::Response& response) {
+  const int h = static_cast<int>(host);
+  RequestHook current;
+  {
+    std::lock_guard lock(logMutex);
+    log[h].push_back(request.path);
+    arrivals.push_back("http://" + options.bindAddress + ":" + std::to_string(servers[h].port) +
+                       request.path);
+    current = hook;
+  }
+  // The library cuts every body to a parsed Range on its own; here archives
+  // answer ranges themselves and every other body goes out whole. The request
+  // is the library's own object, handed to handlers as const.
+  const_cast<httplib::Request&>(request).ranges.clear();
+  if (options.keepAlive && EqualsNoCase(request.get_header_value("Connection"), "keep-alive"))
+    response.set_header("Connection", "keep-alive");
+  if (!limiters[h]->Admit(SteadySeconds())) return Refuse(host, response);
+
+  std::optional<Reply> reply;
+  if (current) reply = current(host, request.path);
+  if (!reply && host == Host::Download)
+    if (const Entry* entry = ArchiveEntry(request.path))
+      return SendArchive(*entry, request, response);
+  if (!reply) reply = Site(host, request.path);
+  response.status = reply->status;
+  response.set_content(reply->body, reply->contentType.c_str());
+  bodyBytes[h] += static_cast<std::int64_t>(reply->body.size());
+}
+
+void DemoSite::Impl::Refuse(Host host, httplib::Response& response) {
+  const int h = static_cast<int>(host);
+  response.status = options.refuseStatus;
+  if (options.retryAfterDate) {
+    // The date has whole seconds: round up, and count the wait to that date.
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t until =
+        std::chrono::system_clock::to_time_t(now) + 1 + options.retryAfterSeconds;
+    const double left =
+        std::chrono::duration<double>(std::chrono::system_clock::from_time_t(until) - now).count();
+    limiters[h]->WaitUntil(SteadySeconds() + left);
+    response.set_header("Retry-After", HttpDate(until));
+  } else {
+    response.set_header("Retry-After", std::to_string(options.retryAfterSeconds));
+  }
+  const std::string body = "<html><body>Too many requests</body></html>";
+  response.set_content(body, "text/html");
+  bodyBytes[h] += static_cast<std::int64_t>(body.size());
+}
+
+void DemoSite::Impl::SendArchive(const Entry& entry, const httplib::Request& request,
+                                 httplib::Response& response) {
+  auto body = std::make_shared<const Bytes>(content.Archive(entry));
+  const ArchiveValidators validators{ArchiveEtagOf(entry), DemoSite::ArchiveLastModified()};
+  const ArchiveAnswer answer = AnswerArchive(body->size(), request.get_header_value("Range"),
+                                             request.get_header_value("If-Range"), validators);
+  response.status = answer.status;
+  response.set_header("ETag", validators.etag);
+  response.set_header("Last-Modified", validators.lastModified);
+  response.set_header("Accept-Ranges", "bytes");
+  if (!answer.contentRange.empty()) response.set_header("Content-Range", answer.contentRange);
+  if (answer.length == 0) {  // 416: nothing to send
+    response.set_content("", "text/plain");
+    return;
+  }
+  bool cut = false;
+  if (options.cutArchives) {
+    std::lock_guard lock(archiveMutex);
+    cut = archivesAnswered.insert(request.path).second;
+  }
+  const std::size_t limit = cut ? answer.length / 10 * 9 : answer.length;
+  std::atomic<std::int64_t>* sent = &bodyBytes[static_cast<int>(Host::Download)];
+  response.set_content_provider(
+      answer.length, "application/octet-stream",
+      [body, answer, limit, sent](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+        // Returning false ends the answer here and closes the connection.
+        if (offset >= limit) return false;
+        const std::size_t n = std::min(kArchiveChunk, limit - offset);
+        // Counted before the write, so a client that has read the bytes finds them counted.
+        *sent += static_cast<std::int64_t>(n);
+        if (sink.write(body->data() + answer.start + offset, n)) return true;
+        *sent -= static_cast<std::int64_t>(n);
+        return false;
+      });
+}
 
 Bytes DemoSite::Impl::CoverOf(const Entry& entry) const {
   std::lock_guard lock(coverMutex);
@@ -172,25 +321,13 @@ bool DemoSite::Start() {
       setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
       setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
     });
-    if (!m->options.keepAlive) server.http->set_keep_alive_max_count(1);
+    // A kept connection serves any number of requests (the library's default is 5).
+    server.http->set_keep_alive_max_count(m->options.keepAlive ? 1000000 : 1);
     const Host host = static_cast<Host>(i);
     Impl* impl = m.get();
     server.http->Get(".*",
                      [impl, host](const httplib::Request& request, httplib::Response& response) {
-                       {
-                         std::lock_guard lock(impl->logMutex);
-                         impl->log[static_cast<int>(host)].push_back(request.path);
-                       }
-                       RequestHook hook;
-                       {
-                         std::lock_guard lock(impl->logMutex);
-                         hook = impl->hook;
-                       }
-                       std::optional<Reply> reply;
-                       if (hook) reply = hook(host, request.path);
-                       if (!reply) reply = impl->Site(host, request.path);
-                       response.status = reply->status;
-                       response.set_content(reply->body, reply->contentType.c_str());
+                       impl->Handle(host, request, response);
                      });
     const int wanted = m->options.ports[i];
     if (wanted == 0) {
@@ -293,14 +430,34 @@ std::vector<std::string> DemoSite::Requests(Host host) const {
   return m->log[static_cast<int>(host)];
 }
 
+std::vector<std::string> DemoSite::RequestUrls() const {
+  std::lock_guard lock(m->logMutex);
+  return m->arrivals;
+}
+
 void DemoSite::ClearRequests() {
   std::lock_guard lock(m->logMutex);
   for (auto& log : m->log) log.clear();
+  m->arrivals.clear();
 }
 
 void DemoSite::SetRequestHook(RequestHook hook) {
   std::lock_guard lock(m->logMutex);
   m->hook = std::move(hook);
+}
+
+HostStats DemoSite::Stats(Host host) const {
+  const int h = static_cast<int>(host);
+  const RateLimitStats counts = m->limiters[h]->Stats();
+  return {counts.requests, counts.refused, counts.insideRetryAfter, m->bodyBytes[h].load()};
+}
+
+std::string DemoSite::ArchiveEtag(const Entry& entry) const {
+  return ArchiveEtagOf(entry);
+}
+
+std::string DemoSite::ArchiveLastModified() {
+  return "Sat, 01 Jan 2011 00:00:00 GMT";
 }
 
 std::vector<Entry> CollectedEntries(const Category& category, int pageCount) {

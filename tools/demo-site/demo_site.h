@@ -13,6 +13,8 @@
 //            /lirvo/gengxincx          "http://" + updateHost + kUpdateProgramPath
 //            kUpdateProgramPath        a harmless shell script
 // Every answer has a Content-Length. Unknown paths give 404 with a short page.
+// Archives carry an ETag and a Last-Modified and answer one Range (206 with
+// Content-Range, If-Range honoured); other bodies are always sent whole.
 //
 // Listing pages. A category has `pagesPerCategory` full pages (20 entries,
 // 3000 bytes or more) and then one short page of fewer than 3000 bytes that
@@ -116,6 +118,32 @@ struct SiteOptions {
   // that keeps an idle connection (the program's HTTP client does, between
   // tests). The standalone site turns it on, as a real website has it.
   bool keepAlive = false;
+
+  // Misbehaviour a benchmark asks for; all off by default.
+  // A token bucket per host: `ratePerSecond` requests a second, at most
+  // `rateBurst` at once; what is over gets `refuseStatus` (429 or 503) with
+  // Retry-After: `retryAfterSeconds`, as an HTTP date when `retryAfterDate`.
+  double ratePerSecond = 0;  // 0: no limit
+  int rateBurst = 1;
+  int refuseStatus = 429;
+  int retryAfterSeconds = 1;
+  bool retryAfterDate = false;
+  // Requests this soon after a refusal are not counted as inside its window
+  // (HostStats::insideRetryAfter): they were sent before the answer arrived.
+  double inFlightGraceSeconds = 0.02;
+  // Each archive's first answer stops after 90 % of its body and the
+  // connection closes.
+  bool cutArchives = false;
+};
+
+// What one host of a running site has seen and sent.
+struct HostStats {
+  std::int64_t requests = 0;
+  std::int64_t refused = 0;  // by the rate limit
+  // Requests that came before a Retry-After the host gave had run out (but
+  // for those within inFlightGraceSeconds of the refusal).
+  std::int64_t insideRetryAfter = 0;
+  std::int64_t bodyBytes = 0;  // bytes of answer bodies handed to the sockets
 };
 
 // A reply a test hook can put in place of the site's own.
@@ -155,14 +183,21 @@ class DemoSite {
   Text DownloadPage(const Entry& entry) const;
   Bytes Cover(const Entry& entry) const;
   Bytes Archive(const Entry& entry) const;
+  // The ETag (quoted) and Last-Modified the download host sends with an archive.
+  std::string ArchiveEtag(const Entry& entry) const;
+  static std::string ArchiveLastModified();
   // The answer to one request without the network: status and body.
   Reply Answer(Host host, const std::string& path) const;
 
   // Request log, for tests: how often a path was asked for on a host.
   int RequestCount(Host host, const std::string& path) const;
   std::vector<std::string> Requests(Host host) const;
+  // Every request to any host, refused ones too, in the order they came, as
+  // full URLs ("http://127.0.0.1:<port><path>"), kept after Stop.
+  std::vector<std::string> RequestUrls() const;
   void ClearRequests();
   void SetRequestHook(RequestHook hook);
+  HostStats Stats(Host host) const;
 
  private:
   struct Impl;
