@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "ui/engine_qt.h"
+#include "ui/match_list_qt.h"
 #include "ui/handlers_internal.h"
 #include "ui/jpeg_qt.h"
 
@@ -219,6 +220,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
         auto* edit = new EditWidget(parent);
         edit->SetValue(u.text);
         edit->setReadOnly(u.readOnly);
+        if (u.matchList) AttachMatchList(edit);
         widget = edit;
         break;
       }
