@@ -12,9 +12,9 @@
 #include <cstdlib>
 
 #include "ui/engine_qt.h"
-#include "ui/match_list_qt.h"
 #include "ui/handlers_internal.h"
 #include "ui/jpeg_qt.h"
+#include "ui/match_list_qt.h"
 
 // Resources of a static library must be pulled in by hand.
 static void InitPictures() {
