@@ -28,12 +28,11 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// Calls `key` for each key line of the first section named `section`, the
-// first of each name only, as the profile reader finds keys.
+// Calls `key` for each key line of the first section named `section` (names
+// and values trimmed, as the profile reader takes them) until it returns false.
 template <typename Key>
 void ForEachKey(std::string_view bytes, std::string_view section, Key key) {
   const std::string wanted = IniDocument::Fold(section);
-  std::unordered_set<std::string> seen;
   bool inside = false;
   bool done = false;
   while (!bytes.empty() && !done) {
@@ -55,8 +54,7 @@ void ForEachKey(std::string_view bytes, std::string_view section, Key key) {
     const std::size_t equals = line.find('=');
     if (!inside || equals == std::string_view::npos) continue;
     const std::string_view name = Trim(line.substr(0, equals));
-    if (name.empty() || !seen.insert(IniDocument::Fold(name)).second) continue;
-    key(name, Trim(line.substr(equals + 1)));
+    if (!name.empty() && !key(name, Trim(line.substr(equals + 1)))) return;
   }
 }
 
@@ -78,9 +76,15 @@ Text AuthorOf(const NovelEntry& novel) {
   if (categoryPath.empty()) return {};
   const Bytes record = ReadFile(layout::RecordPath(categoryPath, novel.title));
   if (record.empty()) return {};
-  const IniDocument document(record);
-  const auto author = document.Find(novel.title, "作者"_gbk);
-  return author ? Text(*author) : Text();
+  // A record is small; parsing it whole would cost more than the reading.
+  const std::string wanted = IniDocument::Fold("作者"_gbk);
+  Text author;
+  ForEachKey(record, novel.title, [&](std::string_view name, std::string_view value) {
+    if (IniDocument::Fold(name) != wanted) return true;
+    author = value;
+    return false;
+  });
+  return author;
 }
 
 // The matcher of the library, built on a thread of its own, then handed to
@@ -102,17 +106,13 @@ class LibraryMatches {
     }
     if (m_builder.joinable()) m_builder.join();
     m_builder = std::thread([this] {
-      for (;;) {
-        auto matcher = std::make_unique<TitleMatcher>(ReadNovelEntries());
-        const std::lock_guard lock(m_mutex);
-        m_ready = std::move(matcher);
-        if (!m_again) {
-          m_running = false;
-          break;
-        }
-        m_again = false;
-      }
-      ui::RefreshMatchLists();
+      do {
+        // Titles first: the index is one file, the authors are one file each.
+        std::vector<NovelEntry> novels = ReadIndexEntries();
+        Publish(std::make_unique<TitleMatcher>(novels));
+        ReadAuthors(novels);
+        Publish(std::make_unique<TitleMatcher>(std::move(novels)));
+      } while (AskedAgain());
     });
   }
 
@@ -131,6 +131,22 @@ class LibraryMatches {
   }
 
  private:
+  void Publish(std::unique_ptr<TitleMatcher> matcher) {
+    {
+      const std::lock_guard lock(m_mutex);
+      m_ready = std::move(matcher);
+    }
+    ui::RefreshMatchLists();
+  }
+
+  // Ends the build unless another was asked for while it ran.
+  bool AskedAgain() {
+    const std::lock_guard lock(m_mutex);
+    m_running = m_again;
+    m_again = false;
+    return m_running;
+  }
+
   std::thread m_builder;
   std::mutex m_mutex;  // guards the three below
   bool m_running = false;
@@ -146,14 +162,21 @@ LibraryMatches& Matches() {
 
 }  // namespace
 
-std::vector<NovelEntry> ReadNovelEntries() {
+std::vector<NovelEntry> ReadIndexEntries() {
   std::vector<NovelEntry> novels;
   const Bytes index = ReadFile(layout::NovelIndexPath());
+  std::unordered_set<std::string> seen;  // the first key of a name is the one the index reads
   ForEachKey(index, "小说"_gbk, [&](std::string_view title, std::string_view archive) {
-    novels.push_back({Text(title), {}, Text(archive)});
+    if (seen.insert(IniDocument::Fold(title)).second) {
+      novels.push_back({Text(title), {}, Text(archive)});
+    }
+    return true;
   });
-  for (NovelEntry& novel : novels) novel.author = AuthorOf(novel);
   return novels;
+}
+
+void ReadAuthors(std::vector<NovelEntry>& novels) {
+  for (NovelEntry& novel : novels) novel.author = AuthorOf(novel);
 }
 
 Text MatchRowText(const NovelEntry& novel, bool archiveMissing) {

@@ -7,15 +7,18 @@
 
 namespace lirvo::library {
 
-// Reads the novel index and the records. Runs off the GUI thread.
-std::vector<NovelEntry> ReadNovelEntries();
+// The titles and archives of the novel index, without authors.
+std::vector<NovelEntry> ReadIndexEntries();
+// Fills in each novel's author from its record (one file per novel).
+void ReadAuthors(std::vector<NovelEntry>& novels);
 
 // The row text of a match: the title, its author, and a note when the
 // archive is no longer where the index says.
 Text MatchRowText(const NovelEntry& novel, bool archiveMissing);
 
-// Gives the window engine its match source; the matches are built on a
-// thread of their own each time the browse window is loaded.
+// Gives the window engine its match source. Each time the browse window is
+// loaded the matches are built on a thread of their own: first from the
+// titles alone, then again with the authors.
 void InstallLibraryMatches();
 
 }  // namespace lirvo::library

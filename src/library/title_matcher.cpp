@@ -62,8 +62,13 @@ std::uint64_t TitleMatcher::Advance(std::uint32_t unit, std::uint64_t state, con
 int TitleMatcher::MatchField(const std::uint32_t* units, std::size_t count,
                              const Query& query) const {
   std::uint64_t fromStart = 1;  // walks that began at the field's first character
-  std::uint64_t fromAny = 0;
+  std::uint64_t fromAny = 0;    // all walks; holds fromStart
   for (std::size_t i = 0; i < count; ++i) {
+    // Most characters neither go on a walk nor begin one: one test each.
+    if (((fromAny | 1) & m_steps[units[i]].any) == 0) {
+      fromStart = fromAny = 0;
+      continue;
+    }
     bool inside = false;
     if (fromStart != 0) {
       fromStart = Advance(units[i], fromStart, query, inside);
@@ -120,6 +125,7 @@ std::vector<std::size_t> TitleMatcher::Find(const Text& typed, std::size_t limit
       }
     }
   }
+  for (Step& step : m_steps) step.any = step.one | step.tail | step.many;
 
   // rank, title length, novel
   std::vector<std::tuple<int, std::uint16_t, std::size_t>> found;

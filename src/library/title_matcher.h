@@ -44,6 +44,7 @@ class TitleMatcher {
     std::uint64_t one = 0;   // positions that the character or a reading's initial consumes
     std::uint64_t tail = 0;  // positions whose rest is the start of a reading
     std::uint64_t many = 0;  // positions where a reading of several letters follows in full
+    std::uint64_t any = 0;   // all three
   };
   struct Query;
 
