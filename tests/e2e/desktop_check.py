@@ -1111,8 +1111,20 @@ def match_list_steps(program, browse):
     check(bool(got) and as_path(got[0]).replace("\\", "/") == archive,
           "OK opens the chosen novel's archive", repr(got))
 
-    # Esc closes the list and leaves the window open.
+    # A mouse click on an item chooses it as well.
     check(type_into(box, typed), "typing again", text_of(box))
+    shown = wait_for(lambda: match_list(program), 5)
+    require(shown is not None, "the list is back")
+    item = next((c for c in children(shown) if c.name.startswith(title)), None)
+    require(item is not None, f"the list offers {title} again")
+    click(item)
+    check(bool(wait_for(lambda: text_of(box) == title, 3)),
+          "a click on an item puts its title into the box", text_of(box))
+    check(pyatspi.STATE_FOCUSED in states(box),
+          "the box keeps the focus through the click (no suggestion overwrites it)")
+
+    # Esc closes the list and leaves the window open.
+    check(type_into(box, typed), "typing once more", text_of(box))
     check(wait_for(lambda: match_list(program), 5) is not None, "the list is back")
     key("Escape")
     check(bool(wait_for(lambda: match_list(program) is None, 2)), "Esc closes the list")
