@@ -93,6 +93,7 @@ class LibraryMatches {
  public:
   ~LibraryMatches() {
     if (m_builder.joinable()) m_builder.join();
+    if (m_freeing.joinable()) m_freeing.join();
   }
 
   void Prepare() {
@@ -117,9 +118,16 @@ class LibraryMatches {
   }
 
   std::vector<ui::MatchRow> Find(const Text& typed) {
+    std::unique_ptr<TitleMatcher> taken;
     {
       const std::lock_guard lock(m_mutex);
-      if (m_ready) m_current = std::move(m_ready);
+      taken = std::move(m_ready);
+    }
+    if (taken) {
+      // Freeing 100 000 titles takes longer than a keystroke may.
+      if (m_freeing.joinable()) m_freeing.join();
+      m_freeing = std::thread([old = std::move(m_current)]() mutable { old.reset(); });
+      m_current = std::move(taken);
     }
     std::vector<ui::MatchRow> rows;
     if (!m_current) return rows;
@@ -148,7 +156,8 @@ class LibraryMatches {
   }
 
   std::thread m_builder;
-  std::mutex m_mutex;  // guards the three below
+  std::thread m_freeing;  // the matcher that was replaced
+  std::mutex m_mutex;     // guards the three below
   bool m_running = false;
   bool m_again = false;
   std::unique_ptr<TitleMatcher> m_ready;    // built, not yet taken
