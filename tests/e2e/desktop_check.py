@@ -690,7 +690,7 @@ def collection_run():
         browse, browse_id = shown_window(program, BROWSE_TITLE, "OK opens the browse window",
                                          {("combo box", "玄幻奇幻")})
         browse_window(program, browse, browse_id)
-        match_list_steps(program, browse)
+        match_list_steps(program, browse, browse_id)
 
         key("Escape")
         code = program.exit_code(10)
@@ -1061,7 +1061,7 @@ def match_list(program):
                  if c is not None and role(c) == "list" and showing(c)), None)
 
 
-def match_list_steps(program, browse):
+def match_list_steps(program, browse, browse_id):
     """Types pinyin into the search box, reads the list of matches over the
     accessibility bus, chooses one with Down and Return, searches it with the
     keyboard alone, and closes a list with Esc."""
@@ -1080,6 +1080,13 @@ def match_list_steps(program, browse):
 
     shown = wait_for(lambda: match_list(program), 5)
     require(shown is not None, "typing shows a list of matches, announced as a list")
+    if SHOTS:
+        time.sleep(0.3)  # the list is painted
+        bx, by, bw, bh = outer_rect(browse_id)
+        lx, ly, lw, lh = extents(shown)
+        left, top = min(bx, lx), min(by, ly)
+        save_shot((left, top, max(bx + bw, lx + lw) - left, max(by + bh, ly + lh) - top),
+                  "browse-window-match-list-openbox.png")
     items = [c for c in children(shown) if role(c) == "list item"]
     names = [c.name for c in items]
     check(0 < len(items) <= 10, "the list holds at most a screenful of items", repr(names))
