@@ -2,6 +2,7 @@
 
 #include "library/category_lists.h"
 #include "library/details_view.h"
+#include "library/library_matches.h"
 #include "library/search.h"
 #include "ui/handlers.h"
 
@@ -22,6 +23,7 @@ void RegisterHandlers() {
   ui::RegisterHandler(Handler::BrowseSearchGotFocus, &BrowseSearchGotFocus);
   ui::RegisterHandler(Handler::BrowseSearchLostFocus, &BrowseSearchLostFocus);
   ui::RegisterHandler(Handler::BrowseSearchClicked, &BrowseSearchClicked);
+  InstallLibraryMatches();
 }
 
 }  // namespace lirvo::library

@@ -14,6 +14,7 @@
 #include "ui/engine_qt.h"
 #include "ui/handlers_internal.h"
 #include "ui/jpeg_qt.h"
+#include "ui/match_list_qt.h"
 
 // Resources of a static library must be pulled in by hand.
 static void InitPictures() {
@@ -227,6 +228,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
         auto* edit = new EditWidget(parent);
         edit->SetValue(u.text);
         edit->setReadOnly(u.readOnly);
+        if (u.matchList) AttachMatchList(edit);
         widget = edit;
         break;
       }

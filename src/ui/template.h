@@ -104,6 +104,7 @@ struct UnitTemplate {
   std::optional<Rgb> background;
   const char* picture = nullptr;  // resource path of a built-in picture
   int interval = 0;               // timer, milliseconds
+  bool matchList = false;         // edit box: offers matching novels as the user types
 
   std::vector<EventBinding> events;
 };

@@ -691,6 +691,7 @@ def collection_run():
         browse, browse_id = shown_window(program, BROWSE_TITLE, "OK opens the browse window",
                                          {("combo box", "玄幻奇幻")})
         browse_window(program, browse, browse_id)
+        match_list_steps(program, browse, browse_id)
 
         key("Escape")
         code = program.exit_code(10)
@@ -1016,6 +1017,128 @@ def browse_window(program, browse, browse_id):
         key("Escape")  # whatever message came, answer it
     # Back in the browse window for the Esc that ends the program.
     click(item(names[0]))
+
+
+# ---- the match list under the search box -----------------------------------------
+
+# Pinyin of the demo site's title words (its titles are front + core + back),
+# one syllable per character.
+TITLE_WORDS = {
+    "逆天": "ni tian", "绝世": "jue shi", "无上": "wu shang", "至尊": "zhi zun", "九天": "jiu tian",
+    "万古": "wan gu", "太古": "tai gu", "洪荒": "hong huang", "星辰": "xing chen", "苍穹": "cang qiong",
+    "不灭": "bu mie", "混沌": "hun dun", "永恒": "yong heng", "天道": "tian dao", "凌霄": "ling xiao",
+    "紫霄": "zi xiao", "青云": "qing yun", "血色": "xue se", "龙城": "long cheng", "剑仙": "jian xian",
+    "神魔": "shen mo", "都市": "du shi", "校园": "xiao yuan", "霸道": "ba dao", "倾城": "qing cheng",
+    "盛世": "sheng shi", "大唐": "da tang", "三国": "san guo", "末世": "mo shi", "虚空": "xu kong",
+    "灵域": "ling yu", "幻月": "huan yue", "寒山": "han shan", "烽火": "feng huo", "铁血": "tie xue",
+    "星海": "xing hai", "落花": "luo hua", "长歌": "chang ge", "江湖": "jiang hu", "北境": "bei jing",
+    "神帝": "shen di", "剑尊": "jian zun", "战神": "zhan shen", "仙途": "xian tu", "魔君": "mo jun",
+    "狂少": "kuang shao", "医仙": "yi xian", "兵王": "bing wang", "天骄": "tian jiao", "武神": "wu shen",
+    "帝尊": "di zun", "丹王": "dan wang", "符师": "fu shi", "侠客": "xia ke", "商女": "shang nv",
+    "王妃": "wang fei", "总裁": "zong cai", "校草": "xiao cao", "佣兵": "yong bing", "猎人": "lie ren",
+    "法师": "fa shi", "龙骑": "long qi", "花魁": "hua kui", "书生": "shu sheng", "将军": "jiang jun",
+    "谋士": "mou shi", "刀客": "dao ke", "少年": "shao nian", "公主": "gong zhu", "道长": "dao zhang",
+}
+REBORN = "重生之"  # 重 is read chong here, though its common reading is zhong
+
+
+def typed_for(title):
+    """What a user without an input method types for the title: the pinyin
+    of its first word in full, then the initials of the next; for 重生之
+    titles "chongshengzhi" and the initials of the word after it."""
+    rest = title[len(REBORN):] if title.startswith(REBORN) else title
+    front, core = rest[:2], rest[2:4]
+    if front not in TITLE_WORDS or core not in TITLE_WORDS:
+        return None
+    def initials(word):
+        return "".join(s[0] for s in TITLE_WORDS[word].split())
+    if rest is not title:
+        return "chongshengzhi" + initials(front)
+    return TITLE_WORDS[front].replace(" ", "") + initials(core)
+
+
+def match_list(program):
+    return next((c for c in children(program.app)
+                 if c is not None and role(c) == "list" and showing(c)), None)
+
+
+def match_list_steps(program, browse, browse_id):
+    """Types pinyin into the search box, reads the list of matches over the
+    accessibility bus, chooses one with Down and Return, searches it with the
+    keyboard alone, and closes a list with Esc."""
+    folder = program.folder
+    search = [o for o in controls(browse) if role(o) == "text" and showing(o)]
+    require(len(search) == 1, "the browse window shows its search box")
+    box = search[0]
+    titles = sorted(n[:-4] for n in os.listdir(os.path.join(folder, "小说", "完本", "玄幻小说"))
+                    if n.endswith(".rar"))
+    known = [t for t in titles if typed_for(t)]
+    reborn = [t for t in known if t.startswith(REBORN)]
+    require(known, "a collected title made of known words", repr(titles[:5]))
+    title = (reborn or known)[0]
+    typed = typed_for(title)
+    check(type_into(box, typed), f"{typed} typed into the search box", text_of(box))
+
+    shown = wait_for(lambda: match_list(program), 5)
+    require(shown is not None, "typing shows a list of matches, announced as a list")
+    if SHOTS:
+        time.sleep(0.3)  # the list is painted
+        bx, by, bw, bh = outer_rect(browse_id)
+        lx, ly, lw, lh = extents(shown)
+        left, top = min(bx, lx), min(by, ly)
+        save_shot((left, top, max(bx + bw, lx + lw) - left, max(by + bh, ly + lh) - top),
+                  "browse-window-match-list-openbox.png")
+    items = [c for c in children(shown) if role(c) == "list item"]
+    names = [c.name for c in items]
+    check(0 < len(items) <= 10, "the list holds at most a screenful of items", repr(names))
+    at = next((i for i, n in enumerate(names) if n == title or n.startswith(title + "　")), None)
+    require(at is not None, f"the list offers {title} for {typed}", repr(names))
+
+    key(*["Down"] * (at + 1))
+    key("Return")
+    check(bool(wait_for(lambda: text_of(box) == title, 3)),
+          "Down and Return put the exact title into the box", text_of(box))
+    check(bool(wait_for(lambda: match_list(program) is None, 2)), "choosing closes the list")
+
+    # Keyboard only: Tab to 搜索文件, Space presses it, Return answers OK.
+    before = len(opened())
+    key("Tab")
+    time.sleep(0.3)
+    key("space")
+
+    def found():
+        for c in children(program.app):
+            if c is not None and c.name != BROWSE_TITLE and showing(c) and \
+                    find(c, 0, role="label", name=FOUND):
+                return c
+        return None
+    check(wait_for(found, 5) is not None, "搜索文件 finds the chosen title (寻找成功，是否打开？)")
+    key("Return")
+    got = wait_for(lambda: opened()[before:], 5)
+    archive = os.path.join(folder, "小说", "完本", "玄幻小说", title + ".rar")
+    check(bool(got) and as_path(got[0]).replace("\\", "/") == archive,
+          "OK opens the chosen novel's archive", repr(got))
+
+    # A mouse click on an item chooses it as well.
+    check(type_into(box, typed), "typing again", text_of(box))
+    shown = wait_for(lambda: match_list(program), 5)
+    require(shown is not None, "the list is back")
+    item = next((c for c in children(shown) if c.name.startswith(title)), None)
+    require(item is not None, f"the list offers {title} again")
+    click(item)
+    check(bool(wait_for(lambda: text_of(box) == title, 3)),
+          "a click on an item puts its title into the box", text_of(box))
+    check(pyatspi.STATE_FOCUSED in states(box),
+          "the box keeps the focus through the click (no suggestion overwrites it)")
+
+    # Esc closes the list and leaves the window open.
+    check(type_into(box, typed), "typing once more", text_of(box))
+    check(wait_for(lambda: match_list(program), 5) is not None, "the list is back")
+    key("Escape")
+    check(bool(wait_for(lambda: match_list(program) is None, 2)), "Esc closes the list")
+    time.sleep(0.5)
+    check(program.exit_code(0) is None and frame(program.app, BROWSE_TITLE, 1) is not None,
+          "the browse window stays open after that Esc")
 
 
 # ---- a slow update server and a stalling site ------------------------------------

@@ -72,6 +72,7 @@ WindowTemplate BrowseWindowTemplate() {
   UnitTemplate search = Control("编辑框1", UnitType::EditBox, 0, 352, 224, 24);
   search.spokenName = "搜索文件"_gbk;
   search.text = " ";
+  search.matchList = true;
   search = Bind(search, event::kGotFocus, Handler::BrowseSearchGotFocus);
   Add(t, browse_win::编辑框1, Bind(search, event::kLostFocus, Handler::BrowseSearchLostFocus));
 
