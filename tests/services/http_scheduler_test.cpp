@@ -13,6 +13,7 @@
 
 #include "services/files.h"
 #include "services/http_pacing.h"
+#include "support/quick_http.h"
 #include "support/raw_server.h"
 #include "support/temp_folder.h"
 
@@ -29,18 +30,9 @@ using test::TempFolder;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Backoffs of milliseconds, so that every retry below is quick.
-HttpLimits Quick() {
-  HttpLimits limits;
-  limits.connectTimeoutSeconds = 2;
-  limits.firstBackoffMs = 10;
-  limits.maxBackoffMs = 40;
-  return limits;
-}
-
 class HttpSchedulerTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetHttpLimitsForTest(Quick()); }
+  void SetUp() override { SetHttpLimitsForTest(test::QuickHttpLimits()); }
   void TearDown() override { SetHttpLimitsForTest(HttpLimits{}); }
 };
 
@@ -168,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpSchedulerTest, TrickleEndsAndIsNotAskedAgain) {
-  HttpLimits limits = Quick();
+  HttpLimits limits = test::QuickHttpLimits();
   limits.trickleGraceSeconds = 1;
   limits.minAverageBytes = 4096;  // the trickle below sends 1000 bytes a second
   SetHttpLimitsForTest(limits);
@@ -237,7 +229,7 @@ class HttpRetryAfterTest : public HttpSchedulerTest, public ::testing::WithParam
 TEST_P(HttpRetryAfterTest, EveryRequestPassesAndNoneArrivesInsideTheWindow) {
   // One at a time: a request already on its way when a refusal is sent could
   // not have known of the window.
-  HttpLimits limits = Quick();
+  HttpLimits limits = test::QuickHttpLimits();
   limits.perHostTransfers = 1;
   SetHttpLimitsForTest(limits);
   TokenBucketSite site(GetParam());
@@ -332,7 +324,7 @@ class HttpInFlightTest : public HttpSchedulerTest,
 
 TEST_P(HttpInFlightTest, NeverMoreAtOnceThanAllowed) {
   const InFlightCase& c = GetParam();
-  HttpLimits limits = Quick();
+  HttpLimits limits = test::QuickHttpLimits();
   limits.perHostTransfers = c.perHost;
   limits.maxTransfers = c.inAll;
   SetHttpLimitsForTest(limits);
@@ -370,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, HttpInFlightTest,
 class HttpDeadHostTest : public HttpSchedulerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(HttpDeadHostTest, IsGivenUpOnceAndItsRequestsFailAtOnce) {
-  HttpLimits limits = Quick();
+  HttpLimits limits = test::QuickHttpLimits();
   limits.firstByteSeconds = 1;
   SetHttpLimitsForTest(limits);
   const SilentListener silent;
