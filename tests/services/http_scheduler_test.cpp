@@ -127,7 +127,7 @@ TEST_P(HttpRetryTest, TriesWhatMayPass) {
   HttpRequest request;
   request.url = server.Url("/list/2.html");
   request.retry = c.retry;
-  const HttpResult& result = HttpSubmit(request).Wait();
+  const HttpResult result = HttpSubmit(request).Wait();
   EXPECT_EQ(result.status, c.status);
   EXPECT_EQ(server.Requests().size(), c.requests);
   if (c.status == 200) {
@@ -168,7 +168,7 @@ TEST_F(HttpSchedulerTest, TrickleEndsAndIsNotAskedAgain) {
   trickle.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n");
   for (int i = 0; i < 50; ++i) trickle.Send(std::string(100, 't')).Pause(100ms);
   RawServer server(trickle);
-  const HttpResult& result = Submit(server.Url("/a.rar")).Wait();
+  const HttpResult result = Submit(server.Url("/a.rar")).Wait();
   EXPECT_EQ(result.failure, HttpFailure::kTimedOut);
   EXPECT_FALSE(result.body.empty());
   EXPECT_EQ(server.Requests().size(), 1u);
@@ -285,7 +285,7 @@ TEST_P(HttpResumeTest, AppendsOnlyTheRestOfTheSameFile) {
   });
   const TempFolder folder;
   const Text file = folder.Path("a.rar.tmp");
-  const HttpResult& result = Submit(server.Url("/down/1.rar"), nullptr, file).Wait();
+  const HttpResult result = Submit(server.Url("/down/1.rar"), nullptr, file).Wait();
   EXPECT_TRUE(result.complete);
   EXPECT_EQ(ReadFile(file), c.file);
   const std::vector<RawRequest> requests = server.Requests();
