@@ -25,6 +25,7 @@
 #include "services/native_path.h"
 #include "services/profile.h"
 #include "site_markers.h"
+#include "support/quick_http.h"
 #include "support/raw_server.h"
 #include "support/temp_folder.h"
 
@@ -445,7 +446,7 @@ class BrokenArchive : public HostileSite, public ::testing::WithParamInterface<B
 };
 
 TEST_P(BrokenArchive, OldFilesStayNothingBrokenIsFiledAndTheRunGoesOn) {
-  HttpLimits limits;
+  HttpLimits limits = test::QuickHttpLimits();
   limits.stallSeconds = 1;
   SetHttpLimitsForTest(limits);
   const RunChoice c{false, 2, "1", true};  // ongoing, archives fetched again

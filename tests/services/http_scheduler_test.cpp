@@ -87,21 +87,6 @@ TEST(HttpPacingTest, RefusalsHalveTheShareAndAnswersWinItBackSlowly) {
   EXPECT_EQ(pace.spacing.count(), 0);
 }
 
-TEST(HttpPacingTest, RetryAfterHoldsTheHostAndOwnBackoffGrows) {
-  const HttpLimits limits;
-  HostPace pace;
-  const Clock::time_point now{};
-  OnRefusal(pace, now, 7, limits, 1.0);
-  EXPECT_EQ(NextStart(pace), now + 7s);
-  OnRefusal(pace, now, 2, limits, 1.0);  // a shorter window never shortens the wait
-  EXPECT_EQ(NextStart(pace), now + 7s);
-  HostPace own;
-  EXPECT_EQ(OnRefusal(own, now, -1, limits, 1.0), 1000ms);
-  EXPECT_EQ(OnRefusal(own, now, -1, limits, 1.0), 2000ms);
-  OnAnswer(own, limits);
-  EXPECT_EQ(OnRefusal(own, now, -1, limits, 1.0), 1000ms);
-}
-
 // --- Retries ----------------------------------------------------------------
 
 struct RetryCase {
@@ -150,7 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
                   2},
         RetryCase{"ResetOnce", {"reset", HttpResponse(200, "page")}, HttpRetry::kTransient, 200, 2},
         RetryCase{"NotFoundIsFinal", {HttpResponse(404, "gone")}, HttpRetry::kTransient, 404, 1},
-        RetryCase{"ForbiddenIsFinal", {HttpResponse(403, "no")}, HttpRetry::kTransient, 403, 1},
         RetryCase{"TriesAreBounded",
                   {HttpResponse(502, "down")},
                   HttpRetry::kTransient,
@@ -379,12 +363,6 @@ TEST_P(HttpDeadHostTest, IsGivenUpOnceAndItsRequestsFailAtOnce) {
   EXPECT_EQ(given->hostPort, host);
   EXPECT_EQ(given->result.failure, expected);
   EXPECT_FALSE(run->TakeGivenUpHost().has_value());
-  // Another session is not bound by this one's verdict.
-  auto next = std::make_shared<HttpSession>();
-  HttpRequest once;
-  once.url = "http://" + host + "/again.rar";
-  once.retry = HttpRetry::kNone;
-  EXPECT_EQ(HttpSubmit(once, next).Wait().failure, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HttpDeadHostTest, ::testing::Values(false, true),
