@@ -432,12 +432,7 @@ class Scheduler {
       job->validator = t->Validator();
       job->wholeLength = t->announced;
     }
-    if (job->request.retry == HttpRetry::kNone) {
-      Finish(*job, std::move(result));
-      return;
-    }
-    const Clock::time_point now = Clock::now();
-
+    // Also a request of one try tells that the host cannot be reached.
     if (!t->responded && IsConnectFailure(failure) && job->session) {
       HttpSession::State& session = *job->session;
       if (++session.failuresInRow[host] >= m_limits.deadHostFailures) {
@@ -446,6 +441,12 @@ class Scheduler {
         return;
       }
     }
+
+    if (job->request.retry == HttpRetry::kNone) {
+      Finish(*job, std::move(result));
+      return;
+    }
+    const Clock::time_point now = Clock::now();
 
     if (result.complete && http_internal::IsRefusalStatus(answered)) {
       const milliseconds wait = OnRefusal(pace, now, t->retryAfterSeconds, m_limits, Jitter());

@@ -26,6 +26,7 @@
 #include "services/native_path.h"
 #include "services/profile.h"
 #include "site_markers.h"
+#include "support/quick_http.h"
 #include "support/raw_server.h"
 #include "support/temp_folder.h"
 
@@ -450,7 +451,7 @@ TEST_P(BrokenArchive, OldFilesStayNothingBrokenIsFiledAndTheRunGoesOn) {
   // The server answers one connection at a time: a stalled answer would hold
   // the downloads fetched ahead behind it.
   collect::SetLookaheadForTest(0);
-  HttpLimits limits;
+  HttpLimits limits = test::QuickHttpLimits();
   limits.stallSeconds = 1;
   SetHttpLimitsForTest(limits);
   const RunChoice c{false, 2, "1", true};  // ongoing, archives fetched again

@@ -30,6 +30,7 @@
 #include "services/library_layout.h"
 #include "services/native_path.h"
 #include "services/profile.h"
+#include "support/quick_http.h"
 #include "support/raw_server.h"
 #include "support/scoped_environment.h"
 #include "support/temp_folder.h"
@@ -78,6 +79,7 @@ class CollectRun : public testing::Test {
   void SetUp() override {
     for (int& port : m_options.ports) port = 0;
     m_folder = std::make_unique<test::TempFolder>();
+    SetHttpLimitsForTest(test::QuickHttpLimits());
     StartProcess();
   }
 
@@ -86,6 +88,7 @@ class CollectRun : public testing::Test {
     ui::ClearHandlers();
     ui::SetMessageBoxAnswerer(nullptr);
     ClearHostMappingsForTest();
+    SetHttpLimitsForTest(HttpLimits{});
     m_site.reset();
     m_folder.reset();
   }
