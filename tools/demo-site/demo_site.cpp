@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cover_picture.h"
+#include "demo_update.h"
 #include "site_content.h"
 
 namespace lirvo::demo {
@@ -137,9 +138,11 @@ Reply DemoSite::Impl::Site(Host host, const std::string& rawPath) const {
         return reply;
       }
       if (path == kUpdateProgramPath) {
-        reply.body =
-            "#!/bin/sh\n# Lirvo demo update program: it changes nothing.\n"
-            "echo \"Lirvo demo update: nothing to do.\"\n";
+        reply.body = kSignedUpdateProgram;
+        return reply;
+      }
+      if (path == std::string(kUpdateProgramPath) + ".minisig") {
+        reply.body = kSignedUpdateSignature;
         return reply;
       }
       break;

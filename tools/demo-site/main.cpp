@@ -1,6 +1,9 @@
 // lirvo-demo-site: serves the demo site on 127.0.0.1 until SIGINT or SIGTERM.
 //   lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]
 //                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
+//                   [--offer-update]
+// --offer-update serves the version of the signed demo update at /lirvo/banben,
+// so the program offers it (a demo build trusts its signature).
 // --broken-archives answers every archive request with a 503 error page.
 // --log writes every request, in the order they came, as a full URL per line
 // to FILE when the site stops (the benchmark replays them with curl).
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "demo_site.h"
+#include "demo_update.h"
 
 namespace {
 
@@ -21,7 +25,8 @@ int Usage() {
   std::fprintf(
       stderr,
       "usage: lirvo-demo-site [--version V] [--seed N] [--pages N] [--port-base P]\n"
-      "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n");
+      "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n"
+      "                       [--offer-update]\n");
   return 2;
 }
 
@@ -45,6 +50,10 @@ int main(int argc, char** argv) {
     long long v = 0;
     if (arg == "--hostile") {
       options.hostileTitles = true;
+      continue;
+    }
+    if (arg == "--offer-update") {
+      options.version = lirvo::demo::kDemoUpdateVersion;
       continue;
     }
     if (arg == "--broken-archives") {
