@@ -65,6 +65,7 @@ bool IsNewerVersion(const Text& local, const Text& remote) {
 }
 
 void UpdateCreated() {
+  if (g_check.request.Valid()) g_check.request.Cancel();  // an earlier window's check
   const std::uint64_t id = ++g_check.id;
   g_check.open = true;
   // The update window stays loaded and hidden meanwhile; the main window is
@@ -72,6 +73,7 @@ void UpdateCreated() {
   HttpRequest version;
   version.url = UpdateServerUrl("/lirvo/banben");
   version.kind = HttpKind::kVersionText;
+  version.retry = HttpRetry::kNone;  // one try, as the 10 s allow no second
   g_check.request = HttpSubmit(std::move(version));
   const HttpTicket request = g_check.request;
   request.OnDone([id, request] {

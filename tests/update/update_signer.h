@@ -18,8 +18,7 @@ class UpdateSigner {
     randombytes_buf(m_keyNumber.data(), m_keyNumber.size());
   }
 
-  // The second line of the .pub file.
-  std::string PublicKeyLine() const {
+  std::string PublicKeyLine() const {  // the .pub file's second line
     return Base64(std::string("Ed") + Raw(m_keyNumber) + Raw(m_public));
   }
 
