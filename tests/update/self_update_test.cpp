@@ -345,9 +345,13 @@ TEST_F(SelfUpdateTest, UnwritableTargetIsTold) {
 
 // ---- the download box
 
-// 取消 ends the download: nothing is told, started or left, and a click on the
-// main window made meanwhile never runs.
-TEST_F(SelfUpdateTest, CancelledDownloadLeavesNothingAndDropsClicks) {
+// Cancelling ends the download, by 取消, Esc or the close box: nothing is told,
+// started or left, and a click on the main window made meanwhile never runs.
+class CancelledDownloadTest : public SelfUpdateTest,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CancelledDownloadTest, LeavesNothingAndDropsClicks) {
+  const std::string way = GetParam();
   RawServer slow([](const RawRequest& request) {
     if (request.target.ends_with(".minisig")) {
       return RawScript().Send(HttpResponse(200, demo::kSignedUpdateSignature));
@@ -362,37 +366,48 @@ TEST_F(SelfUpdateTest, CancelledDownloadLeavesNothingAndDropsClicks) {
         if (host != demo::Host::Update || path != "/lirvo/gengxincx") return std::nullopt;
         return demo::Reply{200, slow.Url("/Lirvo-update.sh"), "text/plain"};
       });
-  bool collectRan = false;
-  static bool* ran = nullptr;
-  ran = &collectRan;
-  ui::RegisterHandler(ui::Handler::MainCollectClicked, [] { *ran = true; });
+  static bool collectRan;
+  collectRan = false;
+  ui::RegisterHandler(ui::Handler::MainCollectClicked, [] { collectRan = true; });
 
   // Acts from inside the box's wait, once the program's body is coming.
-  bool clicked = false;
+  int ticksAfter = -1;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-    if (clicked || box == nullptr || slow.ConnectionCount() < 2) return;
-    clicked = true;
+    if (ticksAfter >= 0) {
+      if (++ticksAfter == 500) slow.Stop();  // bounds a box that did not let go
+      return;
+    }
+    if (box == nullptr || slow.ConnectionCount() < 2) return;
+    ticksAfter = 0;
     // A click on 采集 as the display server delivers it, through the window.
     QWidget* collect = Live(mw::按钮2);
     QWidget* main = collect->window();
     QTest::mouseClick(main->windowHandle(), Qt::LeftButton, {},
                       collect->mapTo(main, collect->rect().center()));
-    input::Click(box->findChild<QPushButton*>());
+    if (way == "button") input::Click(box->findChild<QPushButton*>());
+    if (way == "escape") {
+      input::Activate(box);
+      input::Press(Qt::Key_Escape);
+    }
+    if (way == "close") box->close();
   });
   watch.start(20);
   m_answers = {1, 0};
   update::UpdateStartClicked();
   watch.stop();
 
-  EXPECT_TRUE(clicked);
+  EXPECT_LT(ticksAfter, 50) << "the box lets go within a second";
   EXPECT_EQ(messages.size(), 2u);  // the two questions only
   slow.Stop();                     // the stall ends, whatever still holds it
   EXPECT_TRUE(RunUntil([this] { return NothingLeft(); }));
   ExpectGivenUp();
   EXPECT_FALSE(collectRan);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, CancelledDownloadTest,
+                         ::testing::Values("button", "escape", "close"));
 
 }  // namespace
 }  // namespace lirvo::test
