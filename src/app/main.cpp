@@ -20,7 +20,11 @@ int main(int argc, char** argv) {
   using namespace lirvo::literals;
   switch (app::RequestOf(argc, argv)) {
     case app::Request::Version:
-      std::printf("Lirvo %s\n", kVersion);
+      std::printf(
+          "Lirvo %s\n"
+          "License GPL-3.0-or-later: GNU GPL version 3 or later "
+          "<https://gnu.org/licenses/gpl.html>\n",
+          kVersion);
       return 0;
     case app::Request::Help:
       std::printf(

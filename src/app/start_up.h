@@ -7,7 +7,7 @@ namespace lirvo::app {
 
 enum class Request { Run, Version, Help };
 
-// "--version" and "--help" ask for one line of text; anything else is
+// "--version" (the version and the licence) and "--help" ask for text; anything else is
 // ignored, since the program takes no arguments.
 Request RequestOf(int argc, const char* const* argv);
 

@@ -1,16 +1,14 @@
 #include "update/self_update.h"
 
-#include <sys/stat.h>
-
-#include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
 #include "services/library_root.h"
-#include "services/native_path.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 #include "update/links.h"
-#include "update/version_check.h"
+#include "update/signed_download.h"
+#include "update/update_key.h"
+#include "update/update_signature.h"
 
 namespace lirvo::update {
 
@@ -20,29 +18,8 @@ namespace {
 
 constexpr int kOkCancel = 1;
 constexpr int kOkCancelQuestion = 0x21;
+constexpr int kWarning = 0x30;
 constexpr int kInformation = 0x40;
-
-// The saved program must be runnable when the desktop opens it: execute
-// permission wherever read permission is given.
-void MakeExecutable(const Text& path) {
-  const std::string native = NativePath(path);
-  struct stat info {};
-  if (::stat(native.c_str(), &info) != 0) return;
-  const mode_t mode = info.st_mode & 07777;
-  ::chmod(native.c_str(), mode | ((mode & 0444) >> 2));
-}
-
-// Fetches the locator, then the program it names. Empty when either fetch is
-// not usable, so that a broken download is never saved or started.
-Bytes DownloadUpdateProgram() {
-  const HttpResult locator = HttpFetch(UpdateServerUrl("/lirvo/gengxincx"), HttpKind::kVersionText);
-  if (!IsUsableFetch(locator)) return {};
-  const Text programUrl = ToText(locator.body);
-  if (programUrl.empty()) return {};
-  HttpResult program = HttpFetch(programUrl, HttpKind::kUpdateProgram);
-  if (!IsUsableFetch(program)) return {};
-  return std::move(program.body);
-}
 
 }  // namespace
 
@@ -63,6 +40,15 @@ void UpdateStartClicked() {
     ui::CloseWindow(ui::Window::Update);
     return;
   }
+  // Without a key no download can be trusted, so none is made.
+  const std::string key = UpdatePublicKey();
+  if (!IsPublicKey(key)) {
+    ui::MessageBox(
+        "本程序没有内置更新签名的公钥，无法确认更新程序的真伪，所以不能自动更新。请到官方网站下载新版本。"_gbk,
+        kInformation);
+    ui::CloseWindow(ui::Window::Update);
+    return;
+  }
   if (ui::MessageBox("Lirvo文件是没有毒的，是否查看文件查杀结果？"_gbk, kOkCancelQuestion) == 0) {
     ui::OpenUrl(kScanReportPage);
   }
@@ -73,21 +59,17 @@ void UpdateStartClicked() {
   }
 
   const Text path = layout::UpdateProgramPath();
-  const Bytes program = DownloadUpdateProgram();
-  // Nothing usable arrived, or it could not be stored whole: keep running, as
-  // after declining; a partly written file is not left behind to be started.
-  if (program.empty()) {
-    ui::CloseWindow(ui::Window::Update);
-    return;
+  const UpdateOutcome outcome =
+      DownloadSignedUpdate(path, ui::EditText(ui::update_win::编辑框2), key);
+  if (outcome.step == UpdateStep::kDone) {
+    ui::OpenUrl(path);
+    ui::EndProgram(0);
   }
-  if (!WriteFile(path, program)) {
-    DeleteFile(path);
-    ui::CloseWindow(ui::Window::Update);
-    return;
+  // Nothing was started: the program goes on as after declining.
+  if (const Text failure = UpdateFailureText(outcome, path); !failure.empty()) {
+    ui::MessageBox(failure, kWarning);
   }
-  MakeExecutable(path);
-  ui::OpenUrl(path);
-  ui::EndProgram(0);
+  ui::CloseWindow(ui::Window::Update);
 }
 
 }  // namespace lirvo::update

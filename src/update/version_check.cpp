@@ -1,13 +1,11 @@
 #include "update/version_check.h"
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include "lirvo/hosts.h"
-#include "services/http.h"
+#include "services/http_scheduler.h"
 #include "ui/props.h"
 #include "ui/window_services.h"
 
@@ -18,18 +16,15 @@ namespace mw = ui::main_win;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // An answer later than this is not waited for.
-constexpr std::chrono::seconds kAnswerTime{10};
-constexpr int kWatchMilliseconds = 250;
+constexpr int kAnswerMilliseconds = 10000;
 
 // The check being waited for; GUI thread only. An answer of an earlier check
 // (tests load the windows many times) finds another id and is dropped.
 struct Check {
   std::uint64_t id = 0;
   bool open = false;
-  Clock::time_point deadline;
+  HttpTicket request;
 };
 Check g_check;
 
@@ -41,6 +36,9 @@ bool MainWindowShown() {
 void Conclude(std::uint64_t id, const std::optional<Text>& answer) {
   if (id != g_check.id || !g_check.open) return;
   g_check.open = false;
+  // Given up: a late answer is not wanted.
+  if (g_check.request.Valid()) g_check.request.Cancel();
+  g_check.request = HttpTicket();
   if (!ui::IsLoaded(ui::Window::Update)) return;
   // Too late, or the user has moved on (a run hides the main window, closing
   // it ends the program): the offer would only get in the way.
@@ -56,16 +54,6 @@ void Conclude(std::uint64_t id, const std::optional<Text>& answer) {
   ui::CloseWindow(ui::Window::Update);
 }
 
-// Gives up as soon as the answer is late or the main window has gone.
-void Watch(std::uint64_t id) {
-  if (id != g_check.id || !g_check.open) return;
-  if (Clock::now() >= g_check.deadline || !MainWindowShown()) {
-    Conclude(id, std::nullopt);
-    return;
-  }
-  ui::PostWhenIdle([id] { Watch(id); }, kWatchMilliseconds);
-}
-
 }  // namespace
 
 Text UpdateServerUrl(const char* path) {
@@ -77,17 +65,23 @@ bool IsNewerVersion(const Text& local, const Text& remote) {
 }
 
 void UpdateCreated() {
+  if (g_check.request.Valid()) g_check.request.Cancel();  // an earlier window's check
   const std::uint64_t id = ++g_check.id;
   g_check.open = true;
-  g_check.deadline = Clock::now() + kAnswerTime;
   // The update window stays loaded and hidden meanwhile; the main window is
-  // shown and usable at once.
-  std::thread([id, url = UpdateServerUrl("/lirvo/banben")] {
+  // shown and usable at once. The answer is taken up on the GUI thread.
+  HttpRequest version;
+  version.url = UpdateServerUrl("/lirvo/banben");
+  version.kind = HttpKind::kVersionText;
+  version.retry = HttpRetry::kNone;  // one try, as the 10 s allow no second
+  g_check.request = HttpSubmit(std::move(version));
+  const HttpTicket request = g_check.request;
+  request.OnDone([id, request] {
     // A server that is down answers with the empty text, which reads as 0.
-    Text answer = ToText(HttpFetch(url, HttpKind::kVersionText).body);
+    Text answer = ToText(request.Wait().body);
     ui::PostWhenIdle([id, answer = std::move(answer)] { Conclude(id, answer); });
-  }).detach();
-  ui::PostWhenIdle([id] { Watch(id); }, kWatchMilliseconds);
+  });
+  ui::PostWhenIdle([id] { Conclude(id, std::nullopt); }, kAnswerMilliseconds);
 }
 
 }  // namespace lirvo::update

@@ -1,6 +1,6 @@
 #!/bin/sh
-# The program file as a terminal sees it: --version and --help print one line
-# and need no display; without a display, or with one that does not answer,
+# The program file as a terminal sees it: --version prints the version and the
+# licence, --help one line, and neither needs a display; without a display, or with one that does not answer,
 # it says why in one line and ends with 1 instead of aborting.
 #   command_line_check.sh PROGRAM VERSION
 program=$1
@@ -24,8 +24,11 @@ expect() {  # what, wanted exit code, wanted stdout lines, wanted stderr lines, 
 }
 
 headless="env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"
-expect "--version" 0 1 0 $headless "$program" --version
-if [ "$(cat "$out")" != "Lirvo $version" ]; then echo "FAIL --version prints: $(cat "$out")"; failed=1; fi
+expect "--version" 0 2 0 $headless "$program" --version
+if [ "$(head -n 1 "$out")" != "Lirvo $version" ] ||
+   ! sed -n 2p "$out" | grep -q '^License GPL-3.0-or-later: '; then
+  echo "FAIL --version prints: $(cat "$out")"; failed=1
+fi
 expect "--help" 0 1 0 $headless "$program" --help
 expect "no display" 1 0 1 $headless "$program"
 expect "a display that does not answer" 1 0 1 $headless DISPLAY=:987 QT_QPA_PLATFORM=xcb "$program"

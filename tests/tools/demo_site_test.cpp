@@ -492,6 +492,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{Host::Update, "/lirvo/banben", 200},
                       PathCase{Host::Update, "/lirvo/gengxincx", 200},
                       PathCase{Host::Update, kUpdateProgramPath, 200},
+                      PathCase{Host::Update, std::string(kUpdateProgramPath) + ".minisig", 200},
                       PathCase{Host::Update, "/lirvo/other", 404},
                       PathCase{Host::Main, "/lirvo/banben", 404}));
 

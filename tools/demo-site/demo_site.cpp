@@ -18,6 +18,7 @@
 
 #include "archive_answer.h"
 #include "cover_picture.h"
+#include "demo_update.h"
 #include "rate_limiter.h"
 #include "site_content.h"
 
@@ -286,9 +287,11 @@ Reply DemoSite::Impl::Site(Host host, const std::string& rawPath) const {
         return reply;
       }
       if (path == kUpdateProgramPath) {
-        reply.body =
-            "#!/bin/sh\n# Lirvo demo update program: it changes nothing.\n"
-            "echo \"Lirvo demo update: nothing to do.\"\n";
+        reply.body = kSignedUpdateProgram;
+        return reply;
+      }
+      if (path == std::string(kUpdateProgramPath) + ".minisig") {
+        reply.body = kSignedUpdateSignature;
         return reply;
       }
       break;

@@ -11,7 +11,8 @@
 //   Download /down/2011/<serial>.rar   a zip archive (stored) of more than 30000 bytes
 //   Update   /lirvo/banben             the version text (SiteOptions::version)
 //            /lirvo/gengxincx          "http://" + updateHost + kUpdateProgramPath
-//            kUpdateProgramPath        a harmless shell script
+//            kUpdateProgramPath        a harmless shell script (demo_update.h)
+//            kUpdateProgramPath.minisig  its signature with the demo's key
 // Every answer has a Content-Length. Unknown paths give 404 with a short page.
 // Archives carry an ETag and a Last-Modified and answer one Range (206 with
 // Content-Range, If-Range honoured); other bodies are always sent whole.

@@ -3,7 +3,9 @@
 //                   [--big-pages N] [--hostile] [--broken-archives] [--log FILE]
 //                   [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]
 //                   [--retry-after-date] [--cut-archives] [--stats FILE]
-//                   [--grace-ms N] [--big-archive-bytes N]
+//                   [--grace-ms N] [--big-archive-bytes N] [--offer-update]
+// --offer-update serves the version of the signed demo update at /lirvo/banben,
+// so the program offers it (a demo build trusts its signature).
 // --broken-archives answers every archive request with a 503 error page.
 // --log writes every request (refused ones too), in the order they came, as a
 // full URL per line to FILE when the site stops (the benchmark replays them
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "demo_site.h"
+#include "demo_update.h"
 
 namespace {
 
@@ -35,7 +38,7 @@ int Usage() {
       "                       [--big-pages N] [--hostile] [--broken-archives] [--log FILE]\n"
       "                       [--rate R] [--burst N] [--refuse-status 429|503] [--retry-after S]\n"
       "                       [--retry-after-date] [--cut-archives] [--stats FILE]\n"
-      "                       [--grace-ms N] [--big-archive-bytes N]\n");
+      "                       [--grace-ms N] [--big-archive-bytes N] [--offer-update]\n");
   return 2;
 }
 
@@ -78,6 +81,10 @@ int main(int argc, char** argv) {
     long long v = 0;
     if (arg == "--hostile") {
       options.hostileTitles = true;
+      continue;
+    }
+    if (arg == "--offer-update") {
+      options.version = lirvo::demo::kDemoUpdateVersion;
       continue;
     }
     if (arg == "--broken-archives") {
