@@ -12,6 +12,7 @@
 #include "collect/run_problems.h"
 #include "collect/state.h"
 #include "collect/stop_signals.h"
+#include "collect/title_fit.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -81,7 +82,8 @@ bool LooksLikeWebPage(std::string_view head) {
 bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
   return NameFits(layout::ArchivePath(categoryPath, title)) && NameFits(layout::CoverPath(title)) &&
          NameFits(layout::RecordPath(categoryPath, title)) &&
-         NameFits(layout::IntroductionPath(categoryPath, title));
+         NameFits(layout::IntroductionPath(categoryPath, title)) &&
+         TitleFitsLibrary(categoryPath, title);
 }
 
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
@@ -98,9 +100,7 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
   if (!replaced) DeleteFile(temporary);
   collect::SetPendingTemporary({});
   if (ReportLibraryProblem(target, writeError)) return Stored::kLibraryUnwritable;
-  if (replaced) return Stored::kReplaced;
-  if (!HttpRequestsCancelled() && ExactFileSize(target) == -1) WriteFile(target, "");
-  return Stored::kKept;
+  return replaced ? Stored::kReplaced : Stored::kKept;
 }
 
 void DownloadStep(const Text& entry, const Markers& markers) {
