@@ -82,8 +82,7 @@ bool LooksLikeWebPage(std::string_view head) {
 bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
   return NameFits(layout::ArchivePath(categoryPath, title)) && NameFits(layout::CoverPath(title)) &&
          NameFits(layout::RecordPath(categoryPath, title)) &&
-         NameFits(layout::IntroductionPath(categoryPath, title)) &&
-         TitleFitsLibrary(categoryPath, title);
+         NameFits(layout::IntroductionPath(categoryPath, title)) && TitleFitsLibrary(title);
 }
 
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {

@@ -9,12 +9,11 @@ namespace lirvo::collect {
 
 using namespace lirvo::literals;
 
-bool TitleFitsLibrary(const Text& categoryPath, const Text& title) {
-  if (!ProfileCanHold(title, "作者"_gbk) || !ProfileCanHold("小说"_gbk, title)) return false;
-  for (const Text& path :
-       {layout::ArchivePath(categoryPath, title), layout::CoverPath(title),
-        layout::RecordPath(categoryPath, title), layout::IntroductionPath(categoryPath, title)}) {
-    if (!FileSystemAcceptsName(path)) return false;
+bool TitleFitsLibrary(const Text& title) {
+  if (!ProfileCanHold("小说"_gbk, title)) return false;
+  for (const Text& name :
+       {title + ".rar", title + ".jpg", title + ".ini", title + "简介.ini"_gbk}) {
+    if (!FileSystemAcceptsName(layout::NovelFolder(), name)) return false;
   }
   return true;
 }

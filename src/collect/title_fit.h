@@ -7,8 +7,9 @@ namespace lirvo::collect {
 
 // True when the file system takes the names of the title's archive, cover,
 // record and introduction (it is asked, see FileSystemAcceptsName), and the
-// record (section T) and the novel index (key T) can hold the title so that a
-// search finds it: no "=", no "]", no "[" or ";" in front.
-bool TitleFitsLibrary(const Text& categoryPath, const Text& title);
+// novel index can hold the title as a key that a search finds again: no "=",
+// no "[" or ";" in front. (A "]" or a cut-off last character only keeps the
+// record from being written, as before: the novel is stored and found.)
+bool TitleFitsLibrary(const Text& title);
 
 }  // namespace lirvo::collect

@@ -16,6 +16,9 @@
 namespace lirvo {
 namespace {
 
+// Where names are tried out; whatever is in it is left from a killed run.
+constexpr const char* kNameChecks = ".lirvo-names";
+
 // True when `native` could be made, or already exists; `error` gets the
 // refusal otherwise.
 bool CanMake(const std::string& native, int& error) {
@@ -40,7 +43,7 @@ long MakerOf(std::string_view name) {
   return error == std::errc() && end != name.data() ? pid : 0;
 }
 
-int RemoveUnder(int folder) {
+int RemoveUnder(int folder, bool all) {
   const int listFd = ::dup(folder);
   if (listFd < 0) return 0;
   DIR* dir = ::fdopendir(listFd);
@@ -57,7 +60,8 @@ int RemoveUnder(int folder) {
     if (::fstatat(folder, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       subfolders.emplace_back(name);
-    } else if (S_ISREG(st.st_mode) && IsTemporaryName(name) && MakerOf(name) != ::getpid() &&
+    } else if (S_ISREG(st.st_mode) &&
+               (all || (IsTemporaryName(name) && MakerOf(name) != ::getpid())) &&
                ::unlinkat(folder, d->d_name, 0) == 0) {
       ++removed;
     }
@@ -66,7 +70,7 @@ int RemoveUnder(int folder) {
   for (const std::string& name : subfolders) {
     const int sub = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (sub < 0) continue;
-    removed += RemoveUnder(sub);
+    removed += RemoveUnder(sub, all || name == kNameChecks);
     ::close(sub);
   }
   return removed;
@@ -74,14 +78,11 @@ int RemoveUnder(int folder) {
 
 }  // namespace
 
-bool FileSystemAcceptsName(const Text& path) {
-  const std::string native = NativePath(path);
-  const std::size_t slash = native.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string(".")
-                             : slash == 0               ? std::string("/")
-                                                        : native.substr(0, slash);
+bool FileSystemAcceptsName(const Text& library, const Text& name) {
+  const std::string folder = NativePath(library) + "/" + kNameChecks;
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return true;
   int error = 0;
-  if (CanMake(native, error)) return true;
+  if (CanMake(folder + "/" + NativeName(name), error)) return true;
   int plainError = 0;
   return !CanMake(folder + "/" + NewTemporaryName(), plainError);
 }
@@ -118,7 +119,7 @@ int RemoveStaleTemporaries(const Text& folder) {
   const int fd =
       ::open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return 0;
-  const int removed = RemoveUnder(fd);
+  const int removed = RemoveUnder(fd, false);
   ::close(fd);
   return removed;
 }

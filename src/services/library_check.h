@@ -9,14 +9,16 @@
 
 namespace lirvo {
 
-// True unless the file system refuses the last name of `path` in its folder.
-// It is asked by making that name (and removing it at once) where no such
-// file is yet: exFAT and FAT drivers refuse "?", "*", ":" and the like, some
-// even Chinese names, each with an error of its own (EINVAL, ENOENT, EPERM,
-// EILSEQ ...). A refusal counts only when a plain name of this program can be
-// made in the same folder; a folder that takes nothing is the library's
-// problem, which the write itself reports.
-bool FileSystemAcceptsName(const Text& path);
+// True unless the file system refuses `name` (a file name without folder) in
+// the folder `library`. It is asked by making a file of that name, and
+// removing it at once, in a hidden folder of the library (".lirvo-names"),
+// so that a run killed meanwhile leaves no empty archive or record behind:
+// exFAT and FAT drivers refuse "?", "*", ":" and the like, some even Chinese
+// names, each with an error of its own (EINVAL, ENOENT, EPERM, EILSEQ ...). A
+// refusal counts only when a plain name of this program can be made in the
+// same place; a folder that takes nothing is the library's problem, which the
+// write itself reports.
+bool FileSystemAcceptsName(const Text& library, const Text& name);
 
 struct Obstacle {
   Text path;
@@ -36,8 +38,8 @@ int ProfileReadError(const Text& path);
 bool IsStoredFile(const Text& path);
 
 // Removes the program's temporary files (see IsTemporaryFileName) that other
-// processes left anywhere under `folder`; the caller holds the run lock, so
-// none of them is still being written. Returns how many went.
+// processes left anywhere under `folder`, and what name checks left; the caller holds the run lock,
+// so none of them is still being written. Returns how many went.
 int RemoveStaleTemporaries(const Text& folder);
 
 }  // namespace lirvo

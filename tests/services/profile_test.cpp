@@ -1,11 +1,13 @@
 #include "services/profile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -469,6 +471,37 @@ TEST_F(ProfileTest, OutsideEditsBetweenTwoWritesAreKept) {
   std::ofstream(Native(), std::ios::binary | std::ios::app) << "o=9\r\n";
   ASSERT_TRUE(WriteProfile(Ini(), "a", "p", "1"));
   EXPECT_EQ(Get(), "[a]\r\nk=2\r\nn=1\r\nm=1\r\no=9\r\np=1\r\n");
+}
+
+// On exFAT (and FAT) file times are coarse: an edit of the same size right
+// after a write can leave every stamp as it was. Here the test puts the old
+// times back itself; the next write must still build on the edit.
+TEST_F(ProfileTest, OutsideSameSizeEditOnExfatIsSeen) {
+  const char* folder = std::getenv("LIRVO_EXFAT_FOLDER");
+  if (folder == nullptr) GTEST_SKIP() << "no exFAT folder: tests/collect/exfat_check.sh gives one";
+  const std::string native = std::string(folder) + "/edit.ini";
+  const Text ini = Utf8ToGbk(native);
+  std::ofstream(native, std::ios::binary | std::ios::trunc) << "[a]\r\nk=1\r\n";
+  ASSERT_TRUE(WriteProfile(ini, "a", "n", "1"));
+  struct stat before {};
+  ASSERT_EQ(::stat(native.c_str(), &before), 0);
+  {
+    std::fstream edit(native, std::ios::in | std::ios::out | std::ios::binary);
+    edit.seekp(7);
+    edit << '2';
+  }
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, native.c_str(), times, 0), 0);
+  struct stat after {};
+  ASSERT_EQ(::stat(native.c_str(), &after), 0);
+  ASSERT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  ASSERT_EQ(after.st_ctim.tv_sec, before.st_ctim.tv_sec) << "this file system keeps change times";
+  EXPECT_EQ(ReadProfile(ini, "a", "k"), "2");
+  ASSERT_TRUE(WriteProfile(ini, "a", "m", "1"));
+  std::ifstream in(native, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  EXPECT_EQ(bytes.str(), "[a]\r\nk=2\r\nn=1\r\nm=1\r\n");
 }
 
 // ---- A writer that died ------------------------------------------------------------
