@@ -129,8 +129,8 @@ bool WriteNew(const std::string& target, std::string_view section, std::string_v
 
 // A last line without its line end is what a writer that died inside its one
 // write leaves (or a hand edit). A key line or a closed header is kept (the
-// next line added ends it); anything else is cut before a line goes after it, so that new keys
-// still go at the end.
+// next line added ends it); anything else is cut before a line goes after
+// it, so that new keys still go at the end.
 bool CutTornTail(AppendFile& file, IniDocument& document) {
   const std::size_t torn = document.UnendedTailSize();
   if (torn == 0) return true;
@@ -194,15 +194,26 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
     return false;
   }
   std::shared_ptr<IniDocument> document;
-  if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+  bool unverified = false;
+  if (LoadProfile(index.Fd(), target, document, &unverified) != ProfileLoad::kLoaded) return false;
+  const std::size_t size = document->Bytes().size();
   if (!CutTornTail(index, *document)) {
     DropProfile(target);
     return false;
   }
+  const bool cut = document->Bytes().size() != size;
+  bool changed = Change(*document, sectionName, keyName, newValue);
+  if (changed && unverified && !document->AppendedSinceSaved()) {
+    // This change writes the whole file from the copy, which may lack an edit
+    // made since within one step of the file times: the file itself is read.
+    DropProfile(target);
+    if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+    changed = Change(*document, sectionName, keyName, newValue);
+  }
   // Removing what is not there, or setting the value a key already has,
-  // succeeds and leaves the file as it is.
-  if (!Change(*document, sectionName, keyName, newValue)) {
-    StoreProfile(target, index.Stat(), std::move(document));
+  // succeeds and leaves the file as it is (so no edit of it can be lost).
+  if (!changed) {
+    if (cut) StoreProfile(target, index.Stat(), std::move(document));
     return true;
   }
   struct stat written;

@@ -113,12 +113,13 @@ ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>&
   int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return errno == ENOENT || errno == ENOTDIR ? ProfileLoad::kMissing : ProfileLoad::kFailed;
-  const ProfileLoad result = LoadProfile(fd, native, document);
+  const ProfileLoad result = LoadProfile(fd, native, document, nullptr);
   ::close(fd);
   return result;
 }
 
-ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document) {
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document,
+                        bool* unverified) {
   std::string path = Absolute(native);
   struct stat st;
   if (::fstat(fd, &st) != 0) return ProfileLoad::kFailed;
@@ -137,6 +138,11 @@ ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDo
     Entry& entry = cache[i];
     if (entry.stamp == stamp) {
       bool proven = entry.proven;
+      if (!proven && unverified != nullptr) {
+        *unverified = true;
+        document = entry.document;
+        return ProfileLoad::kLoaded;
+      }
       // Settled is asked before the comparison: the content it reads is
       // then what any later edit would have to change the stamp for.
       if (!proven) {

@@ -24,7 +24,12 @@ enum class ProfileLoad { kMissing, kFailed, kLoaded };
 // Store or Drop it afterwards.
 ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>& document);
 // The same for the file open as `fd` (which stays open), found at `native`.
-ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document);
+// With `unverified`, a copy whose stamps match but have not settled comes back
+// without the comparison, and *unverified is set: the caller may add a line
+// at the end of the file (which keeps whatever the file holds), but must load
+// again without it before it writes the whole file from the copy.
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document,
+                        bool* unverified = nullptr);
 
 // Records `document` as the content just written to `native`, which `written`
 // describes.
