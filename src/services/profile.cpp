@@ -202,10 +202,16 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
     return false;
   }
   const bool cut = document->Bytes().size() != size;
+  // A change of a line that is there rewrites the whole file from the copy:
+  // the copy is compared with the file first (a new line at the end is not).
+  if (unverified && (!keyName || !newValue || document->Find(sectionName, *keyName))) {
+    unverified = false;
+    if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+  }
   bool changed = Change(*document, sectionName, keyName, newValue);
   if (changed && unverified && !document->AppendedSinceSaved()) {
-    // This change writes the whole file from the copy, which may lack an edit
-    // made since within one step of the file times: the file itself is read.
+    // A new key inside the file also writes it whole from the copy, which may
+    // lack an edit made within one step of the file times: the file is read.
     DropProfile(target);
     if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
     changed = Change(*document, sectionName, keyName, newValue);
