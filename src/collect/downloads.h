@@ -38,8 +38,8 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind);
 bool LooksLikeWebPage(std::string_view head);
 
 // True when every file the library keeps for the title (archive, cover,
-// record, introduction) can be named in its folder, and the record and the
-// index can hold the title (see TitleFitsLibrary).
+// record, introduction) can be named in its folder, and the novel index can
+// hold the title (see TitleFitsLibrary).
 bool FitsAsFileNames(const Text& categoryPath, const Text& title);
 
 }  // namespace lirvo::collect

@@ -204,7 +204,12 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
   const bool cut = document->Bytes().size() != size;
   // A change of a line that is there rewrites the whole file from the copy:
   // the copy is compared with the file first (a new line at the end is not).
-  if (unverified && (!keyName || !newValue || document->Find(sectionName, *keyName))) {
+  const auto rewrites = [&] {
+    if (!keyName || !newValue) return true;
+    const auto found = document->Find(sectionName, *keyName);
+    return found && *found != *newValue;  // the same value changes nothing
+  };
+  if (unverified && rewrites()) {
     unverified = false;
     if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
   }

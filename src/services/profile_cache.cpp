@@ -138,7 +138,9 @@ ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDo
     Entry& entry = cache[i];
     if (entry.stamp == stamp) {
       bool proven = entry.proven;
-      if (!proven && unverified != nullptr) {
+      // Once the stamps have settled, one comparison proves the copy for
+      // good; before, a caller that only appends may do without it.
+      if (!proven && unverified != nullptr && !stamp.Settled()) {
         *unverified = true;
         document = entry.document;
         return ProfileLoad::kLoaded;
