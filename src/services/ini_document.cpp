@@ -183,7 +183,7 @@ void IniDocument::Parse() {
 void IniDocument::IndexKeys(Section& section) {
   std::size_t size = 8;
   while (3 * size < 4 * section.count) size *= 2;
-  section.keys.assign(size, KeySlot{});
+  section.keys.assign(size, 0);
   section.keyCount = 0;
   section.lastKey = 0;
   for (std::size_t i = 1; i < section.count; ++i) {
@@ -202,32 +202,31 @@ std::size_t IniDocument::FindKey(const Section& section, std::string_view name) 
   const std::uint32_t hash = FoldedHash(name);
   const std::size_t mask = section.keys.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const KeySlot& slot = section.keys[i];
-    if (slot.line == 0) return 0;
-    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return slot.line;
+    const std::uint32_t slot = section.keys[i];
+    if (slot == 0) return 0;
+    if (SameFolded(KeyName(section, slot), name)) return slot;
   }
 }
 
 void IniDocument::AddKey(Section& section, std::string_view name, std::size_t line) {
   if (4 * (section.keyCount + 1) > 3 * section.keys.size()) {
-    std::vector<KeySlot> old = std::move(section.keys);
-    section.keys.assign(std::max<std::size_t>(8, 2 * old.size()), KeySlot{});
+    std::vector<std::uint32_t> old = std::move(section.keys);
+    section.keys.assign(std::max<std::size_t>(8, 2 * old.size()), 0);
     const std::size_t mask = section.keys.size() - 1;
-    for (const KeySlot& slot : old) {
-      if (slot.line == 0) continue;
-      std::size_t i = slot.hash & mask;
-      while (section.keys[i].line != 0) i = (i + 1) & mask;
+    for (const std::uint32_t slot : old) {
+      if (slot == 0) continue;
+      std::size_t i = FoldedHash(KeyName(section, slot)) & mask;
+      while (section.keys[i] != 0) i = (i + 1) & mask;
       section.keys[i] = slot;
     }
   }
   const std::uint32_t hash = FoldedHash(name);
   const std::size_t mask = section.keys.size() - 1;
   std::size_t i = hash & mask;
-  for (; section.keys[i].line != 0; i = (i + 1) & mask) {
-    const KeySlot& slot = section.keys[i];
-    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return;
+  for (; section.keys[i] != 0; i = (i + 1) & mask) {
+    if (SameFolded(KeyName(section, section.keys[i]), name)) return;
   }
-  section.keys[i] = KeySlot{static_cast<std::uint32_t>(line), hash};
+  section.keys[i] = static_cast<std::uint32_t>(line);
   ++section.keyCount;
 }
 
