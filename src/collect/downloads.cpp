@@ -14,6 +14,7 @@
 #include "collect/run_stop.h"
 #include "collect/state.h"
 #include "collect/stop_signals.h"
+#include "collect/title_fit.h"
 #include "lirvo/hosts.h"
 #include "services/files.h"
 #include "services/gbk.h"
@@ -83,7 +84,7 @@ bool LooksLikeWebPage(std::string_view head) {
 bool FitsAsFileNames(const Text& categoryPath, const Text& title) {
   return NameFits(layout::ArchivePath(categoryPath, title)) && NameFits(layout::CoverPath(title)) &&
          NameFits(layout::RecordPath(categoryPath, title)) &&
-         NameFits(layout::IntroductionPath(categoryPath, title));
+         NameFits(layout::IntroductionPath(categoryPath, title)) && TitleFitsLibrary(title);
 }
 
 bool ArchiveCountsAsPresent(const Text& archive) {
@@ -119,10 +120,7 @@ Stored DownloadOver(const Text& url, const Text& target, HttpKind kind) {
   if (!replaced) DeleteFile(temporary);
   collect::ForgetPendingTemporary(temporary);
   if (ReportLibraryProblem(target, writeError)) return Stored::kLibraryUnwritable;
-  if (replaced) return Stored::kReplaced;
-  if (!HttpRequestsCancelled() && !RunStopRequested() && ExactFileSize(target) == -1)
-    WriteFile(target, "");
-  return Stored::kKept;
+  return replaced ? Stored::kReplaced : Stored::kKept;
 }
 
 void DownloadStep(const Text& entry, const Markers& markers) {

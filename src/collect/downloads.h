@@ -29,8 +29,8 @@ enum class Stored {
 // temporary file of this process in the target's folder and moves it over the
 // target only when a complete 200 answer brought a
 // non-empty body that is not a web page. Otherwise the target stays byte for
-// byte; a missing one is created empty, so its record shows 0 and the next run
-// fetches it again (not after a stop, which cuts the request off).
+// byte, and a missing one stays missing: the library holds only whole files,
+// and the next run fetches it again.
 Stored DownloadOver(const Text& url, const Text& target, HttpKind kind);
 
 // True when the first bytes of a body are those of an HTML page: "<!DOCTYPE",
@@ -48,7 +48,8 @@ Text CoverUrl(const Text& coverPath);
 Text ArchiveUrl(const Text& finalSerial);
 
 // True when every file the library keeps for the title (archive, cover,
-// record, introduction) can be named in its folder.
+// record, introduction) can be named in its folder, and the novel index can
+// hold the title (see TitleFitsLibrary).
 bool FitsAsFileNames(const Text& categoryPath, const Text& title);
 
 }  // namespace lirvo::collect

@@ -40,11 +40,18 @@ void Collect() {
     ui::MessageBox(LibraryBusyText(layout::LibraryRoot()), kWarningIcon);
     return;
   }
+  // A disk that cannot lock (ENOLCK, ENOTSUP ...) would let a second run in.
+  if (lock.state == collect::RunLock::kUnwritable && !IsLibraryWriteError(lock.error)) {
+    ui::MessageBox(LibraryLockText(layout::LibraryRoot()), kWarningIcon);
+    return;
+  }
   collect::BeginRunSession();
   ui::SetVisible(mw::窗口, false);
   ui::OpenWindow(ui::Window::Progress, ui::Window::Main);
   if (lock.state == collect::RunLock::kUnwritable)
     ReportLibraryProblem(layout::RunLockPath(), lock.error);
+  else
+    collect::PrepareLibrary();
   FetchListingPages();
   collect::CollectionState& state = collect::State();
   ui::Delay(state.responseDelay);

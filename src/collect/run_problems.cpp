@@ -56,6 +56,10 @@ Text WriteReason(int error) {
 #endif
     case EROFS:
       return "磁盘是只读的"_gbk;
+    case ENOTDIR:
+      return "这里应是文件夹，却是一个同名的文件"_gbk;
+    case EISDIR:
+      return "这里应是文件，却是一个同名的文件夹"_gbk;
     default:
       return "没有写入权限"_gbk;
   }
@@ -74,6 +78,19 @@ bool FirstWordOnHost(const Text& url) {
     told.clear();
   }
   return told.insert(HostOf(url)).second;
+}
+
+Text ReadReason(int error) {
+  switch (error) {
+    case ENOTDIR:
+    case EISDIR:
+      return WriteReason(error);
+    case EACCES:
+    case EPERM:
+      return "没有读取权限"_gbk;
+    default:
+      return "磁盘读取出错"_gbk;
+  }
 }
 
 // A folder as the user's file manager shows it.
@@ -99,6 +116,21 @@ Text LibraryProblemText(const Text& folder, int error) {
          "\r\n  原因："_gbk + WriteReason(error);
 }
 
+Text LibraryObstacleText(const Text& path, int error) {
+  return "小说文件夹已损坏，采集已停止，原因如下：\r\n  位置："_gbk + Shown(path) +
+         "\r\n  原因："_gbk + WriteReason(error);
+}
+
+Text LibraryUnreadableText(const Text& path, int error) {
+  return "小说文件夹已损坏，无法读取小说索引，原因如下：\r\n  位置："_gbk + Shown(path) +
+         "\r\n  原因："_gbk + ReadReason(error);
+}
+
+Text LibraryLockText(const Text& root) {
+  return "这个文件夹所在的磁盘不能加文件锁（例如没有锁服务的网络磁盘），无法安全采集，请把Lirvo放到本机磁盘上再试！\r\n  文件夹："_gbk +
+         Shown(root);
+}
+
 Text LibraryBusyText(const Text& root) {
   return "另一个Lirvo正在向这个文件夹采集小说，请等它采集完成后再试！\r\n  文件夹："_gbk +
          Shown(root);
@@ -113,6 +145,8 @@ bool IsLibraryWriteError(int error) {
     case EROFS:
     case EACCES:
     case EPERM:
+    case ENOTDIR:  // something in the library is in the way
+    case EISDIR:
       return true;
     default:
       return false;
@@ -143,6 +177,13 @@ bool ReportLibraryProblem(const Text& file, int error) {
     ui::MessageBox(LibraryProblemText(FolderOf(file), error), kErrorIcon);
   }
   return true;
+}
+
+void ReportLibraryObstacle(const Text& path, int error) {
+  collect::CollectionState& state = collect::State();
+  if (state.libraryUnwritable) return;
+  state.libraryUnwritable = true;
+  ui::MessageBox(LibraryObstacleText(path, error), kErrorIcon);
 }
 
 Text FolderOf(const Text& path) {

@@ -17,11 +17,19 @@ Text SiteProblemText(const Text& url, const HttpResult& result);
 Text ListingPageProblemText(int page, const Text& url, const HttpResult& result);
 // The message for a refused write into `folder` with errno `error`.
 Text LibraryProblemText(const Text& folder, int error);
+// The message for a file where a folder of the library must be, or the
+// reverse (`error` ENOTDIR or EISDIR): names that place itself.
+Text LibraryObstacleText(const Text& path, int error);
+// The message of the browse window and the search when the novel index at
+// `path` cannot be read.
+Text LibraryUnreadableText(const Text& path, int error);
+// The message for a library whose disk cannot give the run its lock.
+Text LibraryLockText(const Text& root);
 // The message for a second copy that wants to collect into the same library.
 Text LibraryBusyText(const Text& root);
 
 // errno values that mean nothing more can be stored in the library (read-only,
-// no permission, no space, quota used up).
+// no permission, no space, quota used up, something in the way).
 bool IsLibraryWriteError(int error);
 
 // Each shows its message unless the run was stopped, and names a host at
@@ -34,6 +42,9 @@ void ReportGivenUpHosts();
 // and, the first time, names the file's folder to the user. False, doing
 // nothing, when `error` is not a library write error (0 included).
 bool ReportLibraryProblem(const Text& file, int error);
+
+// Stops the run and names the obstacle at `path`, once per run.
+void ReportLibraryObstacle(const Text& path, int error);
 
 // The folder part of a path built with backslashes.
 Text FolderOf(const Text& path);

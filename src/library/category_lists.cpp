@@ -1,6 +1,7 @@
 #include "library/category_lists.h"
 
 #include "collect/state.h"
+#include "library/search.h"
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/library_layout.h"
@@ -55,6 +56,8 @@ void RebuildTitlePool() {
 void BrowseCreated() {
   ui::SetFileBoxFolder(bw::文件框1,
                        layout::ArchiveFolder(layout::CategoryPath(true, CurrentCategory(true))));
+  // Every search would fail: the user hears why once, on opening.
+  ToldIndexUnreadable();
 }
 
 void BrowseDestroyed() {

@@ -1,7 +1,9 @@
 #include "library/search.h"
 
+#include "collect/run_problems.h"
 #include "services/files.h"
 #include "services/gbk.h"
+#include "services/library_check.h"
 #include "services/library_layout.h"
 #include "services/profile.h"
 #include "ui/props.h"
@@ -17,6 +19,7 @@ namespace {
 constexpr int kSuggestionInterval = 5000;
 constexpr int kOkCancel = 1;
 constexpr int kInformation = 0x40;
+constexpr int kWarning = 0x30;
 
 Text DropSuffix(const Text& text, const Text& suffix) {
   const int length = TextLength(suffix);
@@ -32,6 +35,17 @@ Text SearchKey(const Text& boxText) {
 
 Text SearchFailureText() {
   return "寻找失败，原因如下：\r\n  ①：本文件不存在\r\n  ②：本文件存在但是本程序更新后没有采集过本类小说，采集时不论是否成功、失败！！"_gbk;
+}
+
+Text SearchEmptyArchiveText() {
+  return "寻找失败，原因如下：\r\n  本小说已采集，但压缩文件不存在或是空的（下载失败），请重新采集本类小说！"_gbk;
+}
+
+bool ToldIndexUnreadable() {
+  const int error = ProfileReadError(layout::NovelIndexPath());
+  if (error == 0) return false;
+  ui::MessageBox(collect::LibraryUnreadableText(layout::NovelIndexPath(), error), kWarning);
+  return true;
 }
 
 void BrowseTimerTick() {
@@ -56,7 +70,12 @@ void BrowseSearchClicked() {
   const Text key = SearchKey(ui::EditText(bw::编辑框1));
   const Text archive = ReadProfile(layout::NovelIndexPath(), "小说"_gbk, key);
   if (archive.empty()) {
-    ui::MessageBox(SearchFailureText(), kInformation);
+    if (!ToldIndexUnreadable()) ui::MessageBox(SearchFailureText(), kInformation);
+    return;
+  }
+  // Only a stored archive is offered: a failed download leaves none.
+  if (!IsStoredFile(archive)) {
+    ui::MessageBox(SearchEmptyArchiveText(), kInformation);
     return;
   }
   if (ui::MessageBox("寻找成功，是否打开？"_gbk, kOkCancel) == 0) ui::OpenUrl(archive);

@@ -8,6 +8,11 @@ namespace lirvo::library {
 // "rar" (exact bytes, so upper-case endings stay).
 Text SearchKey(const Text& boxText);
 Text SearchFailureText();
+// For a title in the index whose archive is missing or empty.
+Text SearchEmptyArchiveText();
+// Tells the user, and gives true, when the novel index cannot be read (a
+// folder in its place, no permission ...).
+bool ToldIndexUnreadable();
 
 // Handlers.
 void BrowseTimerTick();

@@ -39,6 +39,14 @@ Kind Classify(std::string_view text, std::string_view& name, std::string_view& v
   return Kind::kKey;
 }
 
+// A header line with its "]" (a torn one may lack it).
+bool IsClosedHeader(std::string_view text) {
+  const std::string_view line = TrimBlanks(text);
+  std::size_t pos = 1;
+  while (pos < line.size() && line[pos] != ']') pos += GbkCharLength(line, pos);
+  return pos < line.size();
+}
+
 // GbkCharLength within the text. Names in an index are ASCII and two-byte
 // characters; those two are told here, without a call for every character.
 std::size_t CharLength(std::string_view text, std::size_t pos) {
@@ -111,22 +119,46 @@ void IniDocument::MarkSaved() {
   m_firstChange = std::string::npos;
 }
 
+std::size_t IniDocument::UnendedTailSize() const {
+  if (m_lines.empty() || m_lines.back().endLength != 0) return 0;
+  const std::string_view text = Text(m_lines.size() - 1);
+  std::string_view name, value;
+  switch (Classify(text, name, value)) {
+    case Kind::kKey:
+      return 0;
+    case Kind::kHeader:
+      if (IsClosedHeader(text)) return 0;
+      break;
+    default:
+      break;
+  }
+  return m_bytes.size() - m_lines.back().offset;
+}
+
+void IniDocument::CutTo(std::size_t size) {
+  m_bytes.resize(std::min(size, m_bytes.size()));
+  Parse();
+  MarkSaved();
+}
+
 void IniDocument::Parse() {
   m_lines.clear();
   m_sections.assign(1, Section{});
   std::string_view bytes(m_bytes);
   // Large indexes are read at the speed of memchr: the next CR and the next LF
   // are each looked up once and kept until the scan passes them.
-  m_lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  // Room for the lines a run adds, so that they do not copy the table.
+  const auto count = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  m_lines.reserve(count + count / 16 + 64);
   std::size_t nextCr = bytes.find('\r');
   std::size_t nextLf = bytes.find('\n');
   std::size_t pos = 0;
   while (pos < bytes.size()) {
-    Line line{pos, 0, 0};
+    Line line{static_cast<std::uint32_t>(pos), 0, 0};
     if (nextCr < pos) nextCr = bytes.find('\r', pos);
     if (nextLf < pos) nextLf = bytes.find('\n', pos);
     std::size_t stop = std::min(std::min(nextCr, nextLf), bytes.size());
-    line.length = stop - pos;
+    line.length = static_cast<std::uint32_t>(stop - pos);
     if (stop < bytes.size()) {
       line.endLength =
           bytes[stop] == '\r' && stop + 1 < bytes.size() && bytes[stop + 1] == '\n' ? 2 : 1;
@@ -150,8 +182,8 @@ void IniDocument::Parse() {
 
 void IniDocument::IndexKeys(Section& section) {
   std::size_t size = 8;
-  while (size < 2 * section.count) size *= 2;
-  section.keys.assign(size, KeySlot{});
+  while (3 * size < 4 * section.count) size *= 2;
+  section.keys.assign(size, 0);
   section.keyCount = 0;
   section.lastKey = 0;
   for (std::size_t i = 1; i < section.count; ++i) {
@@ -170,32 +202,31 @@ std::size_t IniDocument::FindKey(const Section& section, std::string_view name) 
   const std::uint32_t hash = FoldedHash(name);
   const std::size_t mask = section.keys.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const KeySlot& slot = section.keys[i];
-    if (slot.line == 0) return 0;
-    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return slot.line;
+    const std::uint32_t slot = section.keys[i];
+    if (slot == 0) return 0;
+    if (SameFolded(KeyName(section, slot), name)) return slot;
   }
 }
 
 void IniDocument::AddKey(Section& section, std::string_view name, std::size_t line) {
-  if (2 * (section.keyCount + 1) > section.keys.size()) {
-    std::vector<KeySlot> old = std::move(section.keys);
-    section.keys.assign(std::max<std::size_t>(8, 2 * old.size()), KeySlot{});
+  if (4 * (section.keyCount + 1) > 3 * section.keys.size()) {
+    std::vector<std::uint32_t> old = std::move(section.keys);
+    section.keys.assign(std::max<std::size_t>(8, 2 * old.size()), 0);
     const std::size_t mask = section.keys.size() - 1;
-    for (const KeySlot& slot : old) {
-      if (slot.line == 0) continue;
-      std::size_t i = slot.hash & mask;
-      while (section.keys[i].line != 0) i = (i + 1) & mask;
+    for (const std::uint32_t slot : old) {
+      if (slot == 0) continue;
+      std::size_t i = FoldedHash(KeyName(section, slot)) & mask;
+      while (section.keys[i] != 0) i = (i + 1) & mask;
       section.keys[i] = slot;
     }
   }
   const std::uint32_t hash = FoldedHash(name);
   const std::size_t mask = section.keys.size() - 1;
   std::size_t i = hash & mask;
-  for (; section.keys[i].line != 0; i = (i + 1) & mask) {
-    const KeySlot& slot = section.keys[i];
-    if (slot.hash == hash && SameFolded(KeyName(section, slot.line), name)) return;
+  for (; section.keys[i] != 0; i = (i + 1) & mask) {
+    if (SameFolded(KeyName(section, section.keys[i]), name)) return;
   }
-  section.keys[i] = KeySlot{static_cast<std::uint32_t>(line), hash};
+  section.keys[i] = static_cast<std::uint32_t>(line);
   ++section.keyCount;
 }
 
@@ -225,10 +256,10 @@ void IniDocument::ReplaceLine(std::size_t index, std::string_view text, std::str
   bytes.reserve(text.size() + end.size());
   bytes.append(text).append(end);
   m_bytes.replace(line.offset, oldSize, bytes);
-  line.length = text.size();
+  line.length = static_cast<std::uint32_t>(text.size());
   line.endLength = static_cast<std::uint8_t>(end.size());
   for (std::size_t i = index + 1; i < m_lines.size(); ++i) {
-    m_lines[i].offset = m_lines[i].offset - oldSize + bytes.size();
+    m_lines[i].offset = static_cast<std::uint32_t>(m_lines[i].offset - oldSize + bytes.size());
   }
 }
 
@@ -238,10 +269,18 @@ void IniDocument::InsertLine(std::size_t index, std::string_view text) {
   std::string bytes;
   bytes.reserve(text.size() + 2);
   bytes.append(text).append("\r\n");
+  // Growing by an eighth, not by doubling: a large index must not need
+  // twice its size for one line more.
+  if (m_bytes.size() + bytes.size() > m_bytes.capacity())
+    m_bytes.reserve(m_bytes.size() + bytes.size() + m_bytes.size() / 8 + 4096);
   m_bytes.insert(offset, bytes);
-  for (std::size_t i = index; i < m_lines.size(); ++i) m_lines[i].offset += bytes.size();
-  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(index),
-                 Line{offset, text.size(), 2});
+  for (std::size_t i = index; i < m_lines.size(); ++i)
+    m_lines[i].offset += static_cast<std::uint32_t>(bytes.size());
+  if (m_lines.size() == m_lines.capacity())
+    m_lines.reserve(m_lines.size() + m_lines.size() / 8 + 64);
+  m_lines.insert(
+      m_lines.begin() + static_cast<std::ptrdiff_t>(index),
+      Line{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(text.size()), 2});
 }
 
 bool IniDocument::IndexNewLine(Section& section, std::string_view text, std::size_t line) {
@@ -316,7 +355,7 @@ void IniDocument::Filter(Keep keep) {
     if (keep(i)) {
       kept.append(m_bytes, m_lines[i].offset, m_lines[i].length + m_lines[i].endLength);
     } else {
-      m_firstChange = std::min(m_firstChange, m_lines[i].offset);
+      m_firstChange = std::min<std::size_t>(m_firstChange, m_lines[i].offset);
     }
   }
   m_bytes = std::move(kept);

@@ -22,6 +22,10 @@ namespace lirvo {
 
 class IniDocument {
  public:
+  // Offsets are kept in 32 bits and line lengths in 30; a larger file is
+  // not read (see LoadProfile).
+  static constexpr std::size_t kLargest = (std::size_t{1} << 30) - 1;
+
   IniDocument() = default;
   explicit IniDocument(std::string bytes);
 
@@ -49,27 +53,31 @@ class IniDocument {
   // The file now holds Bytes().
   void MarkSaved();
 
+  // The length of a last line without a line end that reads neither as a key
+  // line nor as a closed header (0 when the last line ends, or is one).
+  std::size_t UnendedTailSize() const;
+  // Keeps the first `size` bytes, which the file now holds.
+  void CutTo(std::size_t size);
+
   // Name folded for matching: ASCII letters of one-byte characters to lower case.
   static std::string Fold(std::string_view name);
 
  private:
   // The file is kept as one buffer, so that a write hands it over whole and
   // a change moves bytes once instead of rebuilding a hundred thousand lines.
+  // Eight bytes a line: a 200 MB index has two million of them.
   struct Line {
-    std::size_t offset = 0;
-    std::size_t length = 0;      // without the line end
-    std::uint8_t endLength = 0;  // 0 (last line without end), 1 (CR or LF) or 2 (CR LF)
+    std::uint32_t offset = 0;
+    std::uint32_t length : 30 = 0;    // without the line end
+    std::uint32_t endLength : 2 = 0;  // 0 (last line without end), 1 (CR or LF) or 2 (CR LF)
   };
   // The key lines of a section by name, compared as Fold spells them, in a
-  // table of line numbers: reading a file of 100 000 keys copies no name.
-  struct KeySlot {
-    std::uint32_t line = 0;  // in the section; 0 (the header) marks a free slot
-    std::uint32_t hash = 0;
-  };
+  // table of line numbers (0, the header, marks a free slot): reading a file
+  // of 100 000 keys copies no name, and a slot takes four bytes.
   struct Section {
     std::size_t first = 0;  // the header line, except in the lines before any header
     std::size_t count = 0;
-    std::vector<KeySlot> keys;  // open addressing; a power of two, at most half full
+    std::vector<std::uint32_t> keys;  // open addressing; a power of two, at most 3/4 full
     std::size_t keyCount = 0;
     std::size_t lastKey = 0;  // last key line, or the header when there is none
   };

@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "services/append_file.h"
 #include "services/ini_document.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
-#include "services/profile_lock.h"
 #include "services/replace_file.h"
 
 namespace lirvo {
@@ -93,21 +93,16 @@ bool IsSafeToWrite(std::string_view section, const std::optional<std::string_vie
 }
 
 // A new key at the end of the file (each new title of the novel index) is
-// appended in one write; any other change replaces the whole file, with the
-// new file locked before it takes the old one's place. Either way the file
-// holds exactly the document's bytes, and `written` describes it.
-bool WriteOut(ProfileLock& file, const std::string& target, const IniDocument& document,
+// appended in one write; any other change replaces the whole file. Either way
+// the file holds exactly the document's bytes, and `written` describes it.
+bool WriteOut(AppendFile& file, const std::string& target, const IniDocument& document,
               struct stat& written) {
   const std::optional<std::string_view> tail = document.AppendedSinceSaved();
   if (tail && file.Append(document.Bytes().size() - tail->size(), *tail)) {
     written = file.Stat();
     return true;
   }
-  int locked = -1;
-  if (!ReplaceFileContentLocked(target, document.Bytes(), locked)) return false;
-  const bool ok = ::fstat(locked, &written) == 0;
-  ::close(locked);
-  return ok;
+  return ReplaceFileContent(target, document.Bytes()) && ::stat(target.c_str(), &written) == 0;
 }
 
 // The change WriteProfile asks for; whether the document changed.
@@ -119,31 +114,30 @@ bool Change(IniDocument& document, std::string_view section,
                   : document.Set(section, *key, *value);
 }
 
-enum class Outcome { kDone, kFailed, kRaced };
-
-// A profile that does not exist yet is written whole under its name, unless
-// another writer made it first (kRaced).
-Outcome WriteNew(const std::string& target, std::string_view section, std::string_view key,
-                 std::string_view value) {
+// A profile that does not exist yet is written whole under its name.
+bool WriteNew(const std::string& target, std::string_view section, std::string_view key,
+              std::string_view value) {
   auto document = std::make_shared<IniDocument>();
   document->Set(section, key, value);
-  int locked = -1;
-  switch (CreateFileContentLocked(target, document->Bytes(), locked)) {
-    case Placed::kTaken:
-      return Outcome::kRaced;
-    case Placed::kFailed:
-      return Outcome::kFailed;
-    case Placed::kPlaced:
-      break;
-  }
   struct stat written;
-  const bool ok = ::fstat(locked, &written) == 0;
-  if (ok) {
-    document->MarkSaved();
-    StoreProfile(target, written, std::move(document));
-  }
-  ::close(locked);
-  return ok ? Outcome::kDone : Outcome::kFailed;
+  if (!ReplaceFileContent(target, document->Bytes()) || ::stat(target.c_str(), &written) != 0)
+    return false;
+  document->MarkSaved();
+  StoreProfile(target, written, std::move(document));
+  return true;
+}
+
+// A last line without its line end is what a writer that died inside its one
+// write leaves (or a hand edit). A key line or a closed header is kept (the
+// next line added ends it); anything else is cut before a line goes after
+// it, so that new keys still go at the end.
+bool CutTornTail(AppendFile& file, IniDocument& document) {
+  const std::size_t torn = document.UnendedTailSize();
+  if (torn == 0) return true;
+  const std::size_t kept = document.Bytes().size() - torn;
+  if (!file.CutTo(kept)) return false;
+  document.CutTo(kept);
+  return true;
 }
 
 }  // namespace
@@ -184,43 +178,71 @@ bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key
 
   std::string target;
   if (!ResolveReplaceTarget(NativePath(Text(path)), target)) return false;
-  // The file is read again under the lock: another process may have written
-  // it since this one last did.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    ProfileLock locked;
-    switch (locked.Lock(target)) {
-      case ProfileLock::Result::kFailed:
-        return false;
-      case ProfileLock::Result::kMissing:
-        if (!keyName || !newValue) return true;  // nothing to remove
-        switch (WriteNew(target, sectionName, *keyName, *newValue)) {
-          case Outcome::kDone:
-            return true;
-          case Outcome::kFailed:
-            return false;
-          case Outcome::kRaced:
-            continue;
-        }
-        break;
-      case ProfileLock::Result::kLocked:
-        break;
-    }
-    if (IsReadOnlyFile(locked.Stat())) return false;
-    std::shared_ptr<IniDocument> document;
-    if (LoadProfile(locked.Fd(), target, document) != ProfileLoad::kLoaded) return false;
-    // Removing what is not there, or setting the value a key already has,
-    // succeeds and leaves the file as it is.
-    if (!Change(*document, sectionName, keyName, newValue)) return true;
-    struct stat written;
-    if (!WriteOut(locked, target, *document, written)) {
-      DropProfile(target);
+  AppendFile index;
+  switch (index.Open(target)) {
+    case AppendFile::Result::kFailed:
       return false;
-    }
-    document->MarkSaved();
-    StoreProfile(target, written, std::move(document));
+    case AppendFile::Result::kMissing:
+      // Nothing to remove; a missing folder on the way fails the write.
+      if (!keyName || !newValue) return true;
+      return WriteNew(target, sectionName, *keyName, *newValue);
+    case AppendFile::Result::kOpen:
+      break;
+  }
+  if (IsReadOnlyFile(index.Stat())) {
+    errno = EACCES;
+    return false;
+  }
+  std::shared_ptr<IniDocument> document;
+  bool unverified = false;
+  if (LoadProfile(index.Fd(), target, document, &unverified) != ProfileLoad::kLoaded) return false;
+  const std::size_t size = document->Bytes().size();
+  if (!CutTornTail(index, *document)) {
+    DropProfile(target);
+    return false;
+  }
+  const bool cut = document->Bytes().size() != size;
+  // A change of a line that is there rewrites the whole file from the copy:
+  // the copy is compared with the file first (a new line at the end is not).
+  const auto rewrites = [&] {
+    if (!keyName || !newValue) return true;
+    const auto found = document->Find(sectionName, *keyName);
+    return found && *found != *newValue;  // the same value changes nothing
+  };
+  if (unverified && rewrites()) {
+    unverified = false;
+    if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+  }
+  bool changed = Change(*document, sectionName, keyName, newValue);
+  if (changed && unverified && !document->AppendedSinceSaved()) {
+    // A new key inside the file also writes it whole from the copy, which may
+    // lack an edit made within one step of the file times: the file is read.
+    DropProfile(target);
+    if (LoadProfile(index.Fd(), target, document) != ProfileLoad::kLoaded) return false;
+    changed = Change(*document, sectionName, keyName, newValue);
+  }
+  // Removing what is not there, or setting the value a key already has,
+  // succeeds and leaves the file as it is (so no edit of it can be lost).
+  if (!changed) {
+    if (cut) StoreProfile(target, index.Stat(), std::move(document));
     return true;
   }
-  return false;
+  struct stat written;
+  if (document->Bytes().size() > IniDocument::kLargest) errno = EFBIG;
+  if (document->Bytes().size() > IniDocument::kLargest ||
+      !WriteOut(index, target, *document, written)) {
+    const int error = errno;
+    DropProfile(target);
+    errno = error;
+    return false;
+  }
+  document->MarkSaved();
+  StoreProfile(target, written, std::move(document));
+  return true;
+}
+
+bool ProfileCanHold(const Text& section, const Text& key) {
+  return IsSafeToWrite(StripSpaces(UpToZero(section)), StripSpaces(UpToZero(key)), "");
 }
 
 }  // namespace lirvo

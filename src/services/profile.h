@@ -14,4 +14,9 @@ Text ReadProfile(const Text& file, const Text& section, const Text& key,
 bool WriteProfile(const Text& file, const Text& section, std::optional<Text> key = std::nullopt,
                   std::optional<Text> value = std::nullopt);
 
+// True when a key of that name can be written to that section and found
+// again: no "=" or line break in the key, no "[" or ";" opening it, no "]"
+// or line break in the section.
+bool ProfileCanHold(const Text& section, const Text& key);
+
 }  // namespace lirvo

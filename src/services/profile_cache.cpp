@@ -4,14 +4,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace lirvo {
 namespace {
 
 constexpr std::size_t kKeptFiles = 8;
+// The coarsest step of file times Lirvo meets (FAT counts modification times
+// in 2 s), with room for a clock that is read a little apart from the disk's.
+constexpr long kCoarsestStampSeconds = 3;
+constexpr std::size_t kCompareChunk = 1 << 20;
 
 struct Stamp {
   dev_t device = 0;
@@ -28,12 +35,24 @@ struct Stamp {
            modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
            changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
   }
+  // Times are counted in steps of the file system, so an edit made within
+  // the step of the last one may leave every stamp as it was. Once the clock
+  // has passed that step, any later edit shows in the times.
+  bool Settled() const {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const time_t latest = std::max(modified.tv_sec, changed.tv_sec);
+    return now.tv_sec - latest > kCoarsestStampSeconds;
+  }
 };
 
 struct Entry {
   std::string path;
   Stamp stamp;
   std::shared_ptr<IniDocument> document;
+  // The content was compared (or read) after its stamp settled: the stamp
+  // alone then proves the file unchanged.
+  bool proven = false;
 };
 
 // Most recently used first.
@@ -51,7 +70,8 @@ std::string Absolute(const std::string& native) {
   return std::string(buffer) + "/" + native;
 }
 
-void Remember(std::string path, const Stamp& stamp, std::shared_ptr<IniDocument> document) {
+void Remember(std::string path, const Stamp& stamp, std::shared_ptr<IniDocument> document,
+              bool proven) {
   auto& cache = Cache();
   for (auto it = cache.begin(); it != cache.end(); ++it) {
     if (it->path == path) {
@@ -59,8 +79,32 @@ void Remember(std::string path, const Stamp& stamp, std::shared_ptr<IniDocument>
       break;
     }
   }
-  cache.insert(cache.begin(), Entry{std::move(path), stamp, std::move(document)});
+  cache.insert(cache.begin(), Entry{std::move(path), stamp, std::move(document), proven});
   if (cache.size() > kKeptFiles) cache.pop_back();
+}
+
+bool ReadAt(int fd, char* into, std::size_t length, off_t at) {
+  std::size_t got = 0;
+  while (got < length) {
+    const ssize_t n = ::pread(fd, into + got, length - got, at + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The file holds exactly `bytes`; read a piece at a time, so that a large
+// index is not held twice.
+bool SameContent(int fd, const std::string& bytes) {
+  std::vector<char> chunk(std::min(kCompareChunk, bytes.size()));
+  for (std::size_t at = 0; at < bytes.size(); at += chunk.size()) {
+    const std::size_t length = std::min(chunk.size(), bytes.size() - at);
+    if (!ReadAt(fd, chunk.data(), length, static_cast<off_t>(at)) ||
+        std::memcmp(chunk.data(), bytes.data() + at, length) != 0)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -69,25 +113,61 @@ ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>&
   int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return errno == ENOENT || errno == ENOTDIR ? ProfileLoad::kMissing : ProfileLoad::kFailed;
-  const ProfileLoad result = LoadProfile(fd, native, document);
+  const ProfileLoad result = LoadProfile(fd, native, document, nullptr);
   ::close(fd);
   return result;
 }
 
-ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document) {
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document,
+                        bool* unverified) {
   std::string path = Absolute(native);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ProfileLoad::kFailed;
-  Stamp stamp = Stamp::Of(st);
+  if (::fstat(fd, &st) != 0) return ProfileLoad::kFailed;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return ProfileLoad::kFailed;
+  }
+  if (static_cast<std::size_t>(st.st_size) > IniDocument::kLargest) {
+    errno = EFBIG;
+    return ProfileLoad::kFailed;
+  }
+  const Stamp stamp = Stamp::Of(st);
   auto& cache = Cache();
   for (std::size_t i = 0; i < cache.size(); ++i) {
-    if (cache[i].path == path && cache[i].stamp == stamp) {
-      document = cache[i].document;
-      if (i != 0) Remember(path, stamp, document);
+    if (cache[i].path != path) continue;
+    Entry& entry = cache[i];
+    if (entry.stamp == stamp) {
+      bool proven = entry.proven;
+      // Once the stamps have settled, one comparison proves the copy for
+      // good; before, a caller that only appends may do without it.
+      if (!proven && unverified != nullptr && !stamp.Settled()) {
+        *unverified = true;
+        document = entry.document;
+        return ProfileLoad::kLoaded;
+      }
+      // Settled is asked before the comparison: the content it reads is
+      // then what any later edit would have to change the stamp for.
+      if (!proven) {
+        const bool settled = stamp.Settled();
+        if (SameContent(fd, entry.document->Bytes()))
+          proven = settled;
+        else
+          break;
+      }
+      document = entry.document;
+      Remember(path, stamp, document, proven);
       return ProfileLoad::kLoaded;
     }
+    break;
   }
-  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  // The old copy goes before the new one is read: a large index is held once.
+  DropProfile(path);
+  const bool settled = stamp.Settled();
+  const auto size = static_cast<std::size_t>(st.st_size);
+  std::string bytes;
+  // With room for the lines a run adds (see IniDocument::InsertLine).
+  bytes.reserve(size + size / 16 + 4096);
+  bytes.resize(size);
   std::size_t got = 0;
   while (got < bytes.size()) {
     ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
@@ -97,15 +177,15 @@ ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDo
     got += static_cast<std::size_t>(n);
   }
   bytes.resize(got);
-  const bool whole = got == static_cast<std::size_t>(st.st_size);
+  const bool whole = got == size;
   document = std::make_shared<IniDocument>(std::move(bytes));
-  if (whole) Remember(path, stamp, document);
+  if (whole) Remember(path, stamp, document, settled);
   return ProfileLoad::kLoaded;
 }
 
 void StoreProfile(const std::string& native, const struct stat& written,
                   std::shared_ptr<IniDocument> document) {
-  Remember(Absolute(native), Stamp::Of(written), std::move(document));
+  Remember(Absolute(native), Stamp::Of(written), std::move(document), false);
 }
 
 void DropProfile(const std::string& native) {

@@ -2,8 +2,11 @@
 // Parsed profile files kept while they are unchanged on disk, so that a large
 // index (100 000 keys) is parsed once instead of at every lookup. A file counts
 // as unchanged while its device, inode, size, modification and change times
-// stay the same; the file services also report in-process writes, which the
-// coarse file times could miss.
+// stay the same, and those stamps are trusted only once the clock has passed
+// the step of the file system's times (2 s on FAT): until then an edit of the
+// same size could leave them as they were, and the content is compared with
+// the copy instead (as git treats a "racily clean" index entry). The file
+// services also report in-process writes.
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -21,7 +24,12 @@ enum class ProfileLoad { kMissing, kFailed, kLoaded };
 // Store or Drop it afterwards.
 ProfileLoad LoadProfile(const std::string& native, std::shared_ptr<IniDocument>& document);
 // The same for the file open as `fd` (which stays open), found at `native`.
-ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document);
+// With `unverified`, a copy whose stamps match but have not settled comes back
+// without the comparison, and *unverified is set: the caller may add a line
+// at the end of the file (which keeps whatever the file holds), but must load
+// again without it before it writes the whole file from the copy.
+ProfileLoad LoadProfile(int fd, const std::string& native, std::shared_ptr<IniDocument>& document,
+                        bool* unverified = nullptr);
 
 // Records `document` as the content just written to `native`, which `written`
 // describes.

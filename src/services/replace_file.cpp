@@ -1,7 +1,6 @@
 #include "services/replace_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,10 +42,7 @@ bool DataSync(int fd) {
   return result == 0;
 }
 
-// With `locked` set, the new file stays open and locked and its descriptor
-// goes there. With `onlyNew`, the new file is linked in where no file is
-// instead of renamed over the old one.
-Placed Place(const std::string& target, std::string_view bytes, int* locked, bool onlyNew) {
+bool Place(const std::string& target, std::string_view bytes) {
   struct stat old;
   bool existed = ::stat(target.c_str(), &old) == 0;
   const std::size_t slash = target.rfind('/');
@@ -57,40 +53,30 @@ Placed Place(const std::string& target, std::string_view bytes, int* locked, boo
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = folder + NewTemporaryName();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return Placed::kFailed;
+    if (fd < 0 && errno != EEXIST) return false;
   }
-  if (fd < 0) return Placed::kFailed;
+  if (fd < 0) return false;
   bool ok = WriteAll(fd, bytes);
   if (ok && existed) ::fchmod(fd, old.st_mode & 07777);
-  // No one else knows the fresh file yet, so the lock is had at once.
-  if (ok && locked != nullptr) ok = ::flock(fd, LOCK_EX) == 0;
   // The content is on the disk before the name points at it: otherwise a
   // power loss could leave the old name on an empty or partial file. A file
   // that is new has no old content to keep, and is not synced: a sync waits
   // for the disk behind the archives a run has just written, and one per new
   // record and introduction made a run several times slower.
   if (ok && existed) ok = DataSync(fd);
-  bool taken = false;
-  if (ok && onlyNew) {
-    if (::link(temp.c_str(), target.c_str()) == 0) {
-      ::unlink(temp.c_str());  // the file goes on under the target's name
-    } else if (errno == EPERM || errno == EOPNOTSUPP) {
-      onlyNew = false;  // a file system without hard links: the rename, unguarded
-    } else {
-      taken = errno == EEXIST;
-      ok = false;
-    }
-  }
-  if (ok && !onlyNew && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  if (ok && locked != nullptr) {
-    *locked = fd;
-  } else if (::close(fd) != 0) {
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
     ok = false;
+    error = errno;
   }
-  if (!ok) return taken ? Placed::kTaken : Placed::kFailed;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = error;
+    return false;
+  }
   if (existed) SyncFolderOf(target);
-  return Placed::kPlaced;
+  return true;
 }
 
 }  // namespace
@@ -147,15 +133,7 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target) {
 }
 
 bool ReplaceFileContent(const std::string& target, std::string_view bytes) {
-  return Place(target, bytes, nullptr, false) == Placed::kPlaced;
-}
-
-bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
-  return Place(target, bytes, &locked, false) == Placed::kPlaced;
-}
-
-Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked) {
-  return Place(target, bytes, &locked, true);
+  return Place(target, bytes);
 }
 
 }  // namespace lirvo

@@ -38,15 +38,5 @@ bool ResolveReplaceTarget(const std::string& native, std::string& target);
 // Puts `bytes` in the place of `target` (which may not exist yet), keeping its
 // permissions. On failure the old file is untouched and no temporary is left.
 bool ReplaceFileContent(const std::string& target, std::string_view bytes);
-// The same, with the new file locked (flock) before it takes the old one's
-// place: `locked` gets its descriptor, and other writers that lock the file
-// wait until the caller closes it.
-bool ReplaceFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
-
-enum class Placed { kPlaced, kTaken, kFailed };
-// Like ReplaceFileContentLocked, but only where no file is: the new file is
-// linked in under the name, which fails when another file got there first
-// (kTaken; nothing is written then).
-Placed CreateFileContentLocked(const std::string& target, std::string_view bytes, int& locked);
 
 }  // namespace lirvo

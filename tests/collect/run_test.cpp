@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -544,9 +546,14 @@ TEST_P(FailedRefetch, KeepsTheGoodFilesByteForByteAndCountsAsFailed) {
   if (bad) {
     EXPECT_EQ(ReadAll(Cover(entries[0].title)), goodCover);
   }
-  // A later run fetches the others again: each has its record and an empty file.
-  for (std::size_t i = 1; i < entries.size(); ++i)
-    EXPECT_EQ(FileSize(Archive(c, entries[i].title)), 0);
+  // A later run fetches the others again: each has its record and no archive,
+  // so that the browse window lists only archives that are stored.
+  for (std::size_t i = 1; i < entries.size(); ++i) {
+    EXPECT_EQ(ExactFileSize(Archive(c, entries[i].title)), -1);
+    if (bad) {
+      EXPECT_EQ(ExactFileSize(Cover(entries[i].title)), -1);
+    }
+  }
   for (const Entry& e : entries) ExpectRecorded(c, e);
   ExpectNoTemporaryFiles();
 }
@@ -581,6 +588,173 @@ TEST_F(CollectRun, TitleTooLongForAFileNameIsNotFetchedAndCountsAsFailed) {
   EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, longTitle), "");
   for (const Entry& e : entries)
     if (&e != &named) ExpectRecorded(c, e);
+}
+
+// Titles the record or the index cannot hold, and names the file system
+// refuses, are failed novels: not fetched, no record, no index line.
+struct UnkeptTitle {
+  const char* label;
+  Text title;
+  bool exfat;  // a name only exFAT refuses: runs with the library there
+};
+
+class UnkeptTitleRun : public CollectRun, public testing::WithParamInterface<UnkeptTitle> {};
+
+TEST_P(UnkeptTitleRun, CountsAsFailedAndLeavesNothing) {
+  const UnkeptTitle& u = GetParam();
+  if (u.exfat) {
+    const char* folder = std::getenv("LIRVO_EXFAT_FOLDER");
+    if (folder == nullptr)
+      GTEST_SKIP() << "no exFAT folder: tests/collect/exfat_check.sh gives one";
+    SetProgramFolderForTest(Utf8ToGbk(std::string(folder) + "/" + u.label));
+    fs::create_directories(std::string(folder) + "/" + u.label);
+  }
+  const Choice c{true, 5, "1"};
+  const demo::Category& category = Category(c);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
+  const Entry& named = entries[2];
+  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
+    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
+    std::string page = Site().ListingPage(category, 1);
+    for (std::size_t at = page.find(named.title); at != std::string::npos;
+         at = page.find(named.title, at + u.title.size()))
+      page.replace(at, named.title.size(), u.title);
+    return demo::Reply{200, page, "text/html"};
+  });
+  Run(c);
+
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n - 1, 1));
+  EXPECT_EQ(Site().RequestCount(Host::Download, ArchivePath(named)), 0);
+  EXPECT_EQ(Site().RequestCount(Host::Image, CoverPath(named)), 0);
+  EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, u.title), "");
+  EXPECT_EQ(ReadFile(Index()).find(u.title), std::string::npos);
+  EXPECT_EQ(ExactFileSize(RecordFolder(c) + u.title + ".ini"), -1);
+  for (const Entry& e : entries)
+    if (&e != &named) ExpectRecorded(c, e);
+  if (u.exfat) SetProgramFolderForTest(m_folder->Path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, UnkeptTitleRun,
+                         testing::Values(UnkeptTitle{"EqualsSign", "甲=乙"_gbk, false},
+                                         UnkeptTitle{"OpeningBracketFirst", "[甲乙"_gbk, false},
+                                         UnkeptTitle{"SemicolonFirst", ";甲乙"_gbk, false},
+                                         UnkeptTitle{"QuestionMarkOnExfat", "甲?乙"_gbk, true},
+                                         UnkeptTitle{"ColonOnExfat", "甲:乙"_gbk, true}),
+                         [](const testing::TestParamInfo<UnkeptTitle>& info) {
+                           return std::string(info.param.label);
+                         });
+
+// Something in the way in the library: named once in the library message,
+// and the run stops before it fetches anything.
+struct Damage {
+  const char* label;
+  Text relative;  // under the program folder
+  bool file;      // a file in the place of a folder, or the reverse
+};
+
+class DamagedLibraryRun : public CollectRun, public testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedLibraryRun, IsNamedAndNothingIsFetched) {
+  const Damage& d = GetParam();
+  const std::string place = NativePath(PF(d.relative));
+  fs::create_directories(fs::path(place).parent_path());
+  if (d.file)
+    ASSERT_TRUE(WriteFile(PF(d.relative), "x"));
+  else
+    fs::create_directories(place);
+  Run(Choice{true, 0, "2"});
+
+  // The browse window, opened after the summary, cannot read a folder as the
+  // index either and says so.
+  ASSERT_EQ(m_messages.size(), d.file ? 2u : 3u);
+  if (!d.file) {
+    EXPECT_EQ(m_messages[2].text, "小说文件夹已损坏，无法读取小说索引，原因如下：\r\n  位置："_gbk +
+                                      Utf8ToGbk(place) +
+                                      "\r\n  原因：这里应是文件，却是一个同名的文件夹"_gbk);
+  }
+  EXPECT_EQ(m_messages[0].text,
+            "小说文件夹已损坏，采集已停止，原因如下：\r\n  位置："_gbk + Utf8ToGbk(place) +
+                (d.file ? "\r\n  原因：这里应是文件夹，却是一个同名的文件"_gbk
+                        : "\r\n  原因：这里应是文件，却是一个同名的文件夹"_gbk));
+  EXPECT_EQ(m_messages[0].style, 16);
+  EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
+  for (Host host : {Host::Main, Host::Text, Host::Image, Host::Download})
+    EXPECT_TRUE(Site().Requests(host).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, DamagedLibraryRun,
+    testing::Values(Damage{"CacheIsAFile", "缓存"_gbk, true},
+                    Damage{"CoverFolderIsAFile", "小说\\jpg"_gbk, true},
+                    Damage{"IndexIsAFolder", "小说\\ini\\小说.ini"_gbk, false}),
+    [](const testing::TestParamInfo<Damage>& info) { return std::string(info.param.label); });
+
+// What killed runs left (temporary files of other processes, and the fixed
+// download name of earlier versions) goes before a run writes; a run that dies
+// later leaves nothing for the next one to trip on.
+TEST_F(CollectRun, StaleTemporaryFilesGo) {
+  const Choice c{true, 0, "1"};
+  collect::CreateFolderTree();
+  const std::vector<Text> stale = {layout::ArchiveFolder(Kind(c)) + "\\.lirvo-1-7.tmp",
+                                   layout::CoverFolder() + "\\.lirvo-1-8.tmp",
+                                   layout::NovelFolder() + "\\ini\\.lirvo-1-9.tmp",
+                                   layout::ArchiveFolder(Kind(c)) + "\\.lirvo-download.tmp"};
+  for (const Text& file : stale) ASSERT_TRUE(WriteFile(file, std::string(245000, 't')));
+  const Text mine = layout::CoverFolder() + "\\.note.txt";  // not the program's
+  ASSERT_TRUE(WriteFile(mine, "n"));
+  Run(c);
+  ASSERT_EQ(m_messages.size(), 1u);
+  for (const Text& file : stale) EXPECT_EQ(ExactFileSize(file), -1) << GbkToUtf8(file);
+  EXPECT_EQ(ExactFileSize(mine), 1);
+}
+
+// A portable copy on an exFAT stick with a large index: each new title costs
+// about its own files, never a rewrite of the index. Bytes written are counted
+// by the kernel for this process (write_bytes of /proc/self/io: what it sent
+// towards the disk, so the demo site's answers through its sockets are not).
+long long BytesWritten() {
+  std::ifstream io("/proc/self/io");
+  std::string name;
+  long long value = 0;
+  while (io >> name >> value)
+    if (name == "write_bytes:") return value;
+  return -1;
+}
+
+TEST_F(CollectRun, LargeIndexOnExfatIsNotRewritten) {
+  const char* folder = std::getenv("LIRVO_EXFAT_FOLDER");
+  if (folder == nullptr) GTEST_SKIP() << "no exFAT folder: tests/collect/exfat_check.sh gives one";
+  const std::string root = std::string(folder) + "/large";
+  fs::create_directories(root + "/小说/ini");
+  SetProgramFolderForTest(Utf8ToGbk(root));
+  std::string index = "[小说]\r\n"_gbk;
+  for (int i = 0; index.size() < (8u << 20); ++i)
+    index += "旧书"_gbk + std::to_string(i) + "=" + Utf8ToGbk(root) +
+             "\\小说\\完本\\玄幻小说\\旧书"_gbk + std::to_string(i) + ".rar\r\n";
+  ASSERT_TRUE(WriteFile(layout::NovelIndexPath(), index));
+  const Choice c{true, 0, "1"};
+  const std::vector<Entry> entries = demo::CollectedEntries(Category(c), 1);
+  Site();
+  const long long before = BytesWritten();
+  Run(c);
+  const long long written = BytesWritten() - before;
+
+  ASSERT_EQ(m_messages.size(), 1u);
+  const int n = static_cast<int>(entries.size());
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  // What the run stored: every new file, and what the index grew by.
+  long long stored =
+      static_cast<long long>(fs::file_size(NativePath(layout::NovelIndexPath())) - index.size());
+  for (const std::string& file : FilesUnder(root))
+    if (file != "小说/ini/小说.ini")
+      stored += static_cast<long long>(fs::file_size(root + "/" + file));
+  EXPECT_LE(written, 2 * stored) << "stored " << stored;
+  EXPECT_LT(2 * stored, static_cast<long long>(index.size()));
+  EXPECT_EQ(ReadFile(layout::NovelIndexPath()).substr(0, index.size()), index);
+  for (const Entry& e : entries) ExpectRecorded(c, e);
+  SetProgramFolderForTest(m_folder->Path());
 }
 
 // --- What the user is told ------------------------------------------------

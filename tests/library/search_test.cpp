@@ -7,6 +7,7 @@
 #include "library/browse_fixture.h"
 #include "library/category_lists.h"
 #include "library/search.h"
+#include "services/native_path.h"
 #include "services/profile.h"
 
 namespace lirvo::test {
@@ -39,6 +40,7 @@ class SearchTest : public BrowseFixture {
 
 TEST_F(SearchTest, FoundTitleOffersToOpenItsArchive) {
   const Text archive = ArchiveFolder(false, "网游竞技"_gbk) + "\\某书.rar"_gbk;
+  AddArchive(false, "网游竞技"_gbk, "某书.rar"_gbk, "rar");
   AddIndexLine("某书"_gbk, archive);
   OpenBrowse();
 
@@ -51,7 +53,8 @@ TEST_F(SearchTest, FoundTitleOffersToOpenItsArchive) {
 }
 
 TEST_F(SearchTest, CancelOpensNothing) {
-  AddIndexLine("某书"_gbk, "/somewhere/某书.rar"_gbk);
+  AddArchive(true, "玄幻小说"_gbk, "某书.rar"_gbk, "rar");
+  AddIndexLine("某书"_gbk, ArchiveFolder(true, "玄幻小说"_gbk) + "\\某书.rar"_gbk);
   OpenBrowse();
   answer = 1;
   Search("某书"_gbk);
@@ -85,6 +88,39 @@ TEST_F(SearchTest, TitleEndingInRarCannotBeFoundByItsExactName) {
   OpenBrowse();
   Search("Lunarrar");
   ExpectFailureShown();
+}
+
+// A failed download leaves no archive, and a library of an earlier version an
+// empty one: the search says so and offers nothing to open.
+TEST_F(SearchTest, MissingOrEmptyArchiveIsTold) {
+  AddIndexLine("某书"_gbk, ArchiveFolder(true, "玄幻小说"_gbk) + "\\某书.rar"_gbk);
+  OpenBrowse();
+  for (const char* bytes : {static_cast<const char*>(nullptr), ""}) {
+    SCOPED_TRACE(bytes == nullptr ? "missing" : "empty");
+    messages.clear();
+    if (bytes != nullptr) AddArchive(true, "玄幻小说"_gbk, "某书.rar"_gbk, bytes);
+    Search("某书"_gbk);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].message, library::SearchEmptyArchiveText());
+    EXPECT_EQ(messages[0].style, 0x40);
+    EXPECT_TRUE(openedUrls.empty());
+  }
+}
+
+// A folder where the index must be: the browse window says so once when it
+// opens, and so does every search, instead of "not found".
+TEST_F(SearchTest, IndexThatIsAFolderIsNamed) {
+  MakeFolders(IndexPath());
+  OpenBrowse();
+  Search("某书"_gbk);
+  const Text told = "小说文件夹已损坏，无法读取小说索引，原因如下：\r\n  位置："_gbk +
+                    Utf8ToGbk(NativePath(IndexPath())) +
+                    "\r\n  原因：这里应是文件，却是一个同名的文件夹"_gbk;
+  ASSERT_EQ(messages.size(), 2u);
+  for (const auto& m : messages) {
+    EXPECT_EQ(m.message, told);
+    EXPECT_EQ(m.style, 0x30);
+  }
 }
 
 // ---- suggestions
