@@ -1,7 +1,8 @@
 #!/bin/sh
 # The program file as a terminal sees it: --version and --help print one line
-# and need no display; without a display, or with one that does not answer,
-# it says why in one line and ends with 1 instead of aborting.
+# and need no display; an unknown argument gets one line of usage on stderr
+# and 2; without a display, or with one that does not answer, it says why in
+# one line and ends with 1 instead of aborting.
 #   command_line_check.sh PROGRAM VERSION
 program=$1
 version=$2
@@ -27,6 +28,7 @@ headless="env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"
 expect "--version" 0 1 0 $headless "$program" --version
 if [ "$(cat "$out")" != "Lirvo $version" ]; then echo "FAIL --version prints: $(cat "$out")"; failed=1; fi
 expect "--help" 0 1 0 $headless "$program" --help
+expect "an unknown option" 2 0 1 $headless "$program" --bogus
 expect "no display" 1 0 1 $headless "$program"
 expect "a display that does not answer" 1 0 1 $headless DISPLAY=:987 QT_QPA_PLATFORM=xcb "$program"
 exit $failed
