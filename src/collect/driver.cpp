@@ -13,6 +13,7 @@
 #include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
+#include "ui/run_notice.h"
 #include "ui/window_services.h"
 
 namespace lirvo::collect {
@@ -40,6 +41,7 @@ void Collect() {
   }
   ui::SetVisible(mw::窗口, false);
   ui::OpenWindow(ui::Window::Progress, ui::Window::Main);
+  ui::ReportRunProgress(0.0);
   if (lock.state == collect::RunLock::kUnwritable)
     ReportLibraryProblem(layout::RunLockPath(), lock.error);
   FetchListingPages();
@@ -49,6 +51,7 @@ void Collect() {
   for (long long page = 1; page <= state.pageCount && !state.libraryUnwritable; ++page) {
     state.currentPage = static_cast<int>(page);
     ParseListingPage(state.currentPage);
+    ui::ReportRunProgress(static_cast<double>(page) / static_cast<double>(state.pageCount));
   }
   collect::StopIfRequested();
   Summary();
