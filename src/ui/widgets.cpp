@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <deque>
@@ -19,6 +20,7 @@
 #include "services/native_path.h"
 #include "ui/engine_qt.h"
 #include "ui/jpeg_qt.h"
+#include "ui/wayland_windows.h"
 #include "ui/widgets_qt.h"
 #include "ui/window_services.h"
 
@@ -163,8 +165,19 @@ void WindowWidget::FollowFrame() {
   SetOuterSize(m_outer.width(), m_outer.height());
 }
 
+void WindowWidget::setVisible(bool visible) {
+  if (visible && m_attributes.topmost && parentWidget() == nullptr && OnWayland())
+    KeepAboveProgramWindow(this);
+  QWidget::setVisible(visible);
+}
+
 bool WindowWidget::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show) FollowFrame();
+  // A Wayland window gets its decoration, and so its frame, with the
+  // compositor's first configure, which no move or resize announces; the
+  // first paint comes after it.
+  if (e->type() == QEvent::Paint && isVisible() && FrameExtra() != m_assumedFrame)
+    QTimer::singleShot(0, this, [this] { FollowFrame(); });
   return QWidget::event(e);
 }
 

@@ -47,6 +47,7 @@ class WindowWidget : public QWidget {
   // Sets the outer size, taking the frame into account.
   void SetOuterSize(int width, int height);
   void SetBackground(const QImage& tile);
+  void setVisible(bool visible) override;
 
  protected:
   bool event(QEvent* e) override;
