@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "ui/caption_fit_qt.h"
 #include "ui/engine_qt.h"
 #include "ui/handlers_internal.h"
 #include "ui/jpeg_qt.h"
@@ -122,6 +123,7 @@ void EnsureApplication() {
   static char* argv[] = {name, nullptr};
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
+  ApplyProgramFont();
   Engine::Get().Relay();
   InstallBlockingRunner();
   InitPictures();
@@ -304,6 +306,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
     widget->setEnabled(!u.disabled);
     widget->setFocusPolicy(u.tabStop ? widget->focusPolicy() : Qt::ClickFocus);
     ApplyFont(widget, u.fontHeight);
+    FitCaption(widget);
     ApplyBackground(widget, u.background);
     if (!u.spokenName.empty()) widget->setAccessibleName(ToQt(u.spokenName));
     if (Binds(u, event::kGotFocus) || Binds(u, event::kLostFocus)) {

@@ -521,6 +521,32 @@ void PictureButton::SetPicture(const QImage& image) {
   update();
 }
 
+namespace {
+
+constexpr int kPictureInset = 2;
+constexpr int kPictureGap = 2;
+
+}  // namespace
+
+QRect PictureButton::TextArea() const {
+  const QRect inner = rect().adjusted(kPictureInset, kPictureInset, -kPictureInset, -kPictureInset);
+  const int width = std::min(inner.width(), fontMetrics().horizontalAdvance(text()));
+  return QRect(inner.right() + 1 - width, inner.top(), width, inner.height());
+}
+
+QRect PictureButton::PictureArea() const {
+  const QRect inner = rect().adjusted(kPictureInset, kPictureInset, -kPictureInset, -kPictureInset);
+  const int textWidth = text().isEmpty() ? 0 : TextArea().width() + kPictureGap;
+  const QRect room(inner.left(), inner.top(), std::max(0, inner.width() - textWidth),
+                   inner.height());
+  QSize size = m_image.size();
+  if (size.width() > room.width() || size.height() > room.height()) {
+    size.scale(room.size(), Qt::KeepAspectRatio);
+  }
+  return QRect(room.x() + (room.width() - size.width()) / 2,
+               room.y() + (room.height() - size.height()) / 2, size.width(), size.height());
+}
+
 void PictureButton::paintEvent(QPaintEvent* e) {
   if (m_image.isNull()) {
     QPushButton::paintEvent(e);
@@ -531,16 +557,9 @@ void PictureButton::paintEvent(QPaintEvent* e) {
   initStyleOption(&option);
   option.text.clear();
   style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
-  const QRect inner = rect().adjusted(2, 2, -2, -2);
-  QSize size = m_image.size();
-  if (size.width() > inner.width() || size.height() > inner.height()) {
-    size.scale(inner.size(), Qt::KeepAspectRatio);
-  }
-  const QRect target(inner.x() + (inner.width() - size.width()) / 2,
-                     inner.y() + (inner.height() - size.height()) / 2, size.width(), size.height());
-  painter.drawImage(target, m_image);
+  painter.drawImage(PictureArea(), m_image);
   painter.setPen(isEnabled() ? Qt::black : Qt::gray);
-  painter.drawText(rect(), Qt::AlignCenter, text());
+  painter.drawText(TextArea(), Qt::AlignCenter, text());
 }
 
 // ---- Transparent label -------------------------------------------------------
