@@ -20,10 +20,7 @@ TEST(DesktopProxyTest, FirstUsableAnswerInCurlsForm) {
     std::vector<const char*> answers;
     const char* proxy;
   } cases[] = {
-      {{"direct://"}, ""},
-      {{"http://p.example:3128"}, "http://p.example:3128"},
       {{"socks://s.example:1080"}, "socks5h://s.example:1080"},
-      {{"socks4://s.example:1080"}, "socks4://s.example:1080"},
       {{"wpad://", "http://p.example:8080", "direct://"}, "http://p.example:8080"},
       {{"direct://", "http://p.example:8080"}, ""},
       {{"ftp://f.example"}, ""},

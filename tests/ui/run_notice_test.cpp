@@ -23,7 +23,6 @@ struct Notice {
   QString app, summary, body;
   QVariantMap hints;
 };
-
 struct LauncherUpdate {
   QString app;
   double progress;
