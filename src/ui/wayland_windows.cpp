@@ -16,7 +16,7 @@ void KeepAboveProgramWindow(QWidget* window) {
     if (other == window || !other->isVisible() || other->windowType() == Qt::Popup ||
         other->windowType() == Qt::ToolTip || other->windowType() == Qt::Desktop)
       continue;
-    // The one shown last lies on top; the active one is the user's choice.
+    // Any shown window of the program will do; the active one is preferred.
     if (below == nullptr || other->isActiveWindow()) below = other;
   }
   if (below == nullptr) return;
