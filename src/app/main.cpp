@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
       std::printf(
           "Usage: lirvo [--help | --version]  (the Lirvo novel collector; no other options)\n");
       return 0;
+    case app::Request::Unknown:
+      std::fprintf(stderr, "%s\n", app::UnknownOptionLine(argv[1]).c_str());
+      return 2;
     case app::Request::Run:
       break;
   }

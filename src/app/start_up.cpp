@@ -42,12 +42,16 @@ void HoldOrFail(QtMsgType type, const QMessageLogContext&, const QString& messag
 }  // namespace
 
 Request RequestOf(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--version") return Request::Version;
-    if (argument == "--help") return Request::Help;
-  }
-  return Request::Run;
+  if (argc < 2) return Request::Run;
+  const std::string_view argument = argv[1];
+  if (argument == "--version") return Request::Version;
+  if (argument == "--help") return Request::Help;
+  return Request::Unknown;
+}
+
+std::string UnknownOptionLine(const char* argument) {
+  return "lirvo: unknown argument \"" + std::string(argument) +
+         "\"; usage: lirvo [--help | --version]";
 }
 
 std::string MissingDisplay(const char* platform, const char* display, const char* waylandDisplay) {

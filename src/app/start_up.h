@@ -5,11 +5,15 @@
 
 namespace lirvo::app {
 
-enum class Request { Run, Version, Help };
+enum class Request { Run, Version, Help, Unknown };
 
-// "--version" (the version and the licence) and "--help" ask for text; anything else is
-// ignored, since the program takes no arguments.
+// "--version" (the version and the licence) and "--help" ask for text. The
+// program takes no other argument, so the first argument decides, and
+// anything else is Unknown.
 Request RequestOf(int argc, const char* const* argv);
+
+// The one line an unknown argument gets on stderr before the exit with 2.
+std::string UnknownOptionLine(const char* argument);
 
 // Why Qt's platform plugin would find no display, or the empty string. The
 // arguments are the values of QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY

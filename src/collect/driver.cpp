@@ -15,6 +15,7 @@
 #include "services/library_layout.h"
 #include "ui/ids.h"
 #include "ui/props.h"
+#include "ui/run_notice.h"
 #include "ui/window_services.h"
 
 namespace lirvo::collect {
@@ -48,6 +49,7 @@ void Collect() {
   collect::BeginRunSession();
   ui::SetVisible(mw::窗口, false);
   ui::OpenWindow(ui::Window::Progress, ui::Window::Main);
+  ui::ReportRunProgress(0.0);
   if (lock.state == collect::RunLock::kUnwritable)
     ReportLibraryProblem(layout::RunLockPath(), lock.error);
   else
@@ -61,6 +63,7 @@ void Collect() {
        page <= state.pageCount && !state.libraryUnwritable && !RunStopRequested(); ++page) {
     state.currentPage = static_cast<int>(page);
     ParseListingPage(state.currentPage);
+    ui::ReportRunProgress(static_cast<double>(page) / static_cast<double>(state.pageCount));
   }
   // No temporary file outlives the run.
   EndLookahead();

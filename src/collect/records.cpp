@@ -13,6 +13,7 @@
 #include "services/profile.h"
 #include "ui/ids.h"
 #include "ui/props.h"
+#include "ui/run_notice.h"
 #include "ui/window_services.h"
 
 namespace lirvo::collect {
@@ -106,6 +107,7 @@ void WatchProgressForTest(void (*watcher)(const Text& progress)) {
 }
 
 void Summary() {
+  ui::NotifyRunEnded(RunCounts().fresh, RunCounts().failed);
   if (ui::MessageBox(SummaryText(RunCounts()), kQuestionOkCancel) != 0) {
     collect::DeleteCacheUnlessInUse();
     ui::EndProgram(0);

@@ -1,5 +1,7 @@
 #include "services/http_proxy.h"
 
+#include "services/desktop_proxy.h"
+
 #include <arpa/inet.h>
 
 #include <cstdlib>
@@ -119,6 +121,16 @@ std::string ProxyFor(const HttpUrl& url, const EnvironmentLookup& lookup) {
   std::optional<std::string> noProxy = lookup("no_proxy");
   if (!noProxy) noProxy = lookup("NO_PROXY");
   if (noProxy && BypassesProxy(url.host, *noProxy)) return {};
+
+  // A proxy variable, even one that is not used for this URL, means the user
+  // set the proxy by hand: the desktop's settings must not override it.
+  bool named = false;
+  for (const char* name :
+       {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    named = named || lookup(name).has_value();
+  // Only the origin goes to the desktop: the path may hold raw GBK bytes and
+  // blanks that no URL parser takes.
+  if (!named) return AskDesktopProxy(url.scheme + "://" + url.HostPort() + "/");
 
   std::optional<std::string> proxy = lookup(url.scheme == "https" ? "https_proxy" : "http_proxy");
   if (!proxy && url.scheme == "https") proxy = lookup("HTTPS_PROXY");

@@ -1,9 +1,10 @@
 #pragma once
-// The user's proxy, as the proxy environment names it and as curl reads it:
+// The user's proxy. The environment comes first and is read as curl reads it:
 // <scheme>_proxy (for http only in lower case: a web server may set
 // HTTP_PROXY from a request header), else all_proxy / ALL_PROXY; no_proxy /
 // NO_PROXY lists the hosts that are reached directly. Empty variables count as
-// unset.
+// unset. When no proxy variable is set at all (HTTP_PROXY included), the
+// desktop's settings decide (desktop_proxy.h), after no_proxy.
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const char* n
 std::optional<std::string> ProcessEnvironment(const char* name);
 
 // The proxy a request for `url` goes through, or the empty text for none.
+// `lookup` reads the environment; the desktop is asked through AskDesktopProxy.
 std::string ProxyFor(const HttpUrl& url, const EnvironmentLookup& lookup = ProcessEnvironment);
 
 // Whether `host` (a name, an IPv4 address or a bracketed IPv6 literal) is on

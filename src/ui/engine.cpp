@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "ui/caption_fit_qt.h"
 #include "ui/engine_qt.h"
 #include "ui/handlers_internal.h"
 #include "ui/jpeg_qt.h"
@@ -124,6 +125,7 @@ void EnsureApplication() {
   static char* argv[] = {name, nullptr};
   auto* app = new QApplication(argc, argv);  // lives as long as the process
   app->setQuitOnLastWindowClosed(false);
+  ApplyProgramFont();
   Engine::Get().Relay();
   InstallNetworkWait();
   InstallInputGuard();
@@ -314,6 +316,7 @@ void Engine::Build(LiveWindow& live, const WindowTemplate& record, QWidget* owne
     widget->setEnabled(!u.disabled);
     widget->setFocusPolicy(u.tabStop ? widget->focusPolicy() : Qt::ClickFocus);
     ApplyFont(widget, u.fontHeight);
+    FitCaption(widget);
     ApplyBackground(widget, u.background);
     if (!u.spokenName.empty()) widget->setAccessibleName(ToQt(u.spokenName));
     if (Binds(u, event::kGotFocus) || Binds(u, event::kLostFocus)) {

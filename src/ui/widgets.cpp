@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <deque>
@@ -19,6 +20,7 @@
 #include "services/native_path.h"
 #include "ui/engine_qt.h"
 #include "ui/jpeg_qt.h"
+#include "ui/wayland_windows.h"
 #include "ui/widgets_qt.h"
 #include "ui/window_services.h"
 
@@ -163,8 +165,19 @@ void WindowWidget::FollowFrame() {
   SetOuterSize(m_outer.width(), m_outer.height());
 }
 
+void WindowWidget::setVisible(bool visible) {
+  if (visible && m_attributes.topmost && parentWidget() == nullptr && OnWayland())
+    KeepAboveProgramWindow(this);
+  QWidget::setVisible(visible);
+}
+
 bool WindowWidget::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show) FollowFrame();
+  // A Wayland window gets its decoration, and so its frame, with the
+  // compositor's first configure, which no move or resize announces; the
+  // first paint comes after it.
+  if (e->type() == QEvent::Paint && isVisible() && FrameExtra() != m_assumedFrame)
+    QTimer::singleShot(0, this, [this] { FollowFrame(); });
   return QWidget::event(e);
 }
 
@@ -508,6 +521,32 @@ void PictureButton::SetPicture(const QImage& image) {
   update();
 }
 
+namespace {
+
+constexpr int kPictureInset = 2;
+constexpr int kPictureGap = 2;
+
+}  // namespace
+
+QRect PictureButton::TextArea() const {
+  const QRect inner = rect().adjusted(kPictureInset, kPictureInset, -kPictureInset, -kPictureInset);
+  const int width = std::min(inner.width(), fontMetrics().horizontalAdvance(text()));
+  return QRect(inner.right() + 1 - width, inner.top(), width, inner.height());
+}
+
+QRect PictureButton::PictureArea() const {
+  const QRect inner = rect().adjusted(kPictureInset, kPictureInset, -kPictureInset, -kPictureInset);
+  const int textWidth = text().isEmpty() ? 0 : TextArea().width() + kPictureGap;
+  const QRect room(inner.left(), inner.top(), std::max(0, inner.width() - textWidth),
+                   inner.height());
+  QSize size = m_image.size();
+  if (size.width() > room.width() || size.height() > room.height()) {
+    size.scale(room.size(), Qt::KeepAspectRatio);
+  }
+  return QRect(room.x() + (room.width() - size.width()) / 2,
+               room.y() + (room.height() - size.height()) / 2, size.width(), size.height());
+}
+
 void PictureButton::paintEvent(QPaintEvent* e) {
   if (m_image.isNull()) {
     QPushButton::paintEvent(e);
@@ -518,16 +557,9 @@ void PictureButton::paintEvent(QPaintEvent* e) {
   initStyleOption(&option);
   option.text.clear();
   style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
-  const QRect inner = rect().adjusted(2, 2, -2, -2);
-  QSize size = m_image.size();
-  if (size.width() > inner.width() || size.height() > inner.height()) {
-    size.scale(inner.size(), Qt::KeepAspectRatio);
-  }
-  const QRect target(inner.x() + (inner.width() - size.width()) / 2,
-                     inner.y() + (inner.height() - size.height()) / 2, size.width(), size.height());
-  painter.drawImage(target, m_image);
+  painter.drawImage(PictureArea(), m_image);
   painter.setPen(isEnabled() ? Qt::black : Qt::gray);
-  painter.drawText(rect(), Qt::AlignCenter, text());
+  painter.drawText(TextArea(), Qt::AlignCenter, text());
 }
 
 // ---- Transparent label -------------------------------------------------------

@@ -47,6 +47,7 @@ class WindowWidget : public QWidget {
   // Sets the outer size, taking the frame into account.
   void SetOuterSize(int width, int height);
   void SetBackground(const QImage& tile);
+  void setVisible(bool visible) override;
 
  protected:
   bool event(QEvent* e) override;
@@ -198,11 +199,16 @@ class PictureBoxWidget : public QWidget {
   QImage m_image;
 };
 
-// Button whose caption is drawn over a picture.
+// Button with a picture beside its caption: the caption keeps its width at
+// the right, the picture is scaled into the room left of it.
 class PictureButton : public QPushButton {
  public:
   explicit PictureButton(QWidget* parent);
   void SetPicture(const QImage& image);
+  bool HasPicture() const { return !m_image.isNull(); }
+  // Where the picture and the caption are drawn.
+  QRect PictureArea() const;
+  QRect TextArea() const;
 
  protected:
   void paintEvent(QPaintEvent* e) override;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The program file as a terminal sees it: --version prints the version and the
-# licence, --help one line, and neither needs a display; without a display, or with one that does not answer,
-# it says why in one line and ends with 1 instead of aborting.
+# licence, --help one line, and neither needs a display; an unknown argument
+# gets one line of usage on stderr and 2; without a display, or with one that
+# does not answer, it says why in one line and ends with 1 instead of aborting.
 #   command_line_check.sh PROGRAM VERSION
 program=$1
 version=$2
@@ -30,6 +31,7 @@ if [ "$(head -n 1 "$out")" != "Lirvo $version" ] ||
   echo "FAIL --version prints: $(cat "$out")"; failed=1
 fi
 expect "--help" 0 1 0 $headless "$program" --help
+expect "an unknown option" 2 0 1 $headless "$program" --bogus
 expect "no display" 1 0 1 $headless "$program"
 expect "a display that does not answer" 1 0 1 $headless DISPLAY=:987 QT_QPA_PLATFORM=xcb "$program"
 exit $failed

@@ -4,18 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace lirvo::app {
 namespace {
 
-TEST(StartUpTest, OnlyTheTwoInformationalArgumentsCount) {
-  const char* none[] = {"lirvo"};
-  const char* version[] = {"lirvo", "--version"};
-  const char* help[] = {"lirvo", "stray", "--help"};
-  const char* near[] = {"lirvo", "-version", "--versions"};
-  EXPECT_EQ(RequestOf(1, none), Request::Run);
-  EXPECT_EQ(RequestOf(2, version), Request::Version);
-  EXPECT_EQ(RequestOf(3, help), Request::Help);
-  EXPECT_EQ(RequestOf(3, near), Request::Run);
+TEST(StartUpTest, OnlyTheTwoInformationalArgumentsAreKnown) {
+  const struct {
+    std::vector<const char*> argv;
+    Request request;
+  } cases[] = {
+      {{"lirvo"}, Request::Run},
+      {{"lirvo", "--version"}, Request::Version},
+      {{"lirvo", "--help", "stray"}, Request::Help},
+      {{"lirvo", "stray", "--help"}, Request::Unknown},
+      {{"lirvo", "-version"}, Request::Unknown},
+      {{"lirvo", "--versions"}, Request::Unknown},
+      {{"lirvo", ""}, Request::Unknown},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RequestOf(static_cast<int>(c.argv.size()), c.argv.data()), c.request)
+        << (c.argv.size() > 1 ? c.argv[1] : "(none)");
+  }
+  EXPECT_EQ(UnknownOptionLine("--bogus"),
+            "lirvo: unknown argument \"--bogus\"; usage: lirvo [--help | --version]");
 }
 
 TEST(StartUpTest, DisplayNeededByThePlatformsThatUseOne) {

@@ -11,6 +11,7 @@ import ctypes
 import os
 import re
 import select
+import shutil
 import socket
 import subprocess
 import sys
@@ -550,8 +551,8 @@ class Program:
             subprocess.run(["cp", os.path.join(BUILD, "src/app/lirvo"),
                             os.path.join(BUILD, "src/app/lirvo.portable"), folder], check=True)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"],
-                   **extra_env)
+                   LANG="C.UTF-8", LC_ALL="C.UTF-8", PATH=make_opener() + ":" + os.environ["PATH"])
+        env.update(extra_env)
         env.pop("QT_ACCESSIBILITY", None)
         self.log = open(os.path.join(WORK, "lirvo.log"), "a")
         self.started = time.monotonic()
@@ -1354,13 +1355,162 @@ def stopped_run():
     check(not os.path.exists(os.path.join(folder, "缓存")), "the cache folder is removed after a stop")
 
 
+# ---- under a Wayland compositor ------------------------------------------------
+
+WAYLAND_PLUGIN = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so"
+
+
+class Weston:
+    """A headless weston on a socket of its own in the session's runtime folder."""
+
+    def __init__(self):
+        self.socket = f"lirvo-wayland-{os.getpid()}"
+        self.log = open(os.path.join(WORK, "weston.log"), "a")
+        self.proc = subprocess.Popen(
+            ["weston", "--backend=headless-backend.so", f"--socket={self.socket}",
+             "--width=1024", "--height=768", "--idle-time=0"],
+            stdout=self.log, stderr=self.log)
+        path = os.path.join(os.environ["XDG_RUNTIME_DIR"], self.socket)
+        up = wait_for(lambda: os.path.exists(path) or self.proc.poll() is not None, 10)
+        if not up or self.proc.poll() is not None:
+            self.stop()
+        require(os.path.exists(path) and self.proc.poll() is None, "weston starts headless")
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class WaylandRequests:
+    """What the program asked the compositor for, from its WAYLAND_DEBUG lines
+    in lirvo.log since `start` bytes: per window title, its last window
+    geometry, its last minimum and maximum size and the title of its parent."""
+
+    def __init__(self, start):
+        with open(os.path.join(WORK, "lirvo.log"), "rb") as f:
+            f.seek(start)
+            self.lines = f.read().decode("utf-8", "replace").splitlines()
+
+    def windows(self):
+        toplevel_of, asked = {}, {}
+        for line in self.lines:
+            if "-> " not in line:
+                continue
+            obj, _, rest = line.split("-> ", 1)[1].partition(".")
+            name, _, args = rest.partition("(")
+            args = args.rstrip(")")
+            if name == "get_toplevel":
+                toplevel_of[obj] = args.split()[-1]
+            elif name in ("set_title", "set_min_size", "set_max_size", "set_parent"):
+                asked.setdefault(obj, {})[name] = args
+            elif name == "set_window_geometry" and obj in toplevel_of:
+                size = tuple(int(v) for v in args.split(", ")[2:])
+                asked.setdefault(toplevel_of[obj], {})["size"] = size
+        title_of = {obj: a["set_title"].strip('"') for obj, a in asked.items() if "set_title" in a}
+        found = {}
+        for obj, a in asked.items():
+            if obj in title_of:
+                if "set_parent" in a:
+                    a["parent"] = title_of.get(a["set_parent"], a["set_parent"])
+                found[title_of[obj]] = a
+        return found
+
+
+def press(obj):
+    """The button's own action, as a screen reader's user would press it."""
+    action = obj.queryAction()
+    for i in range(action.nActions):
+        if action.getName(i) in ("Press", "press", "click"):
+            return action.doAction(i)
+    return action.doAction(0)
+
+
+def check_wayland_window(requests, title):
+    window = requests.windows().get(title, {})
+    want = WINDOWS[title]
+    check(window.get("size") == want["size"], f"wayland {title}: window size {want['size']}",
+          repr(window.get("size")))
+    if want["fixed"]:
+        check(window.get("set_min_size") and window.get("set_min_size") == window.get("set_max_size"),
+              f"wayland {title}: fixed (minimum = maximum size)", repr(window))
+    return window
+
+
+def wayland_run():
+    """The program under a headless weston with QT_QPA_PLATFORM=wayland, driven
+    over the accessibility bus: the windows at their sizes, the update offer
+    above the main window, fixed windows fixed, and a one-page run."""
+    for missing, what in ((shutil.which("weston") is None, "weston"),
+                          (not os.path.exists(WAYLAND_PLUGIN), "qt6-wayland")):
+        if missing:
+            print(f"skip  wayland_run: {what} is not installed", flush=True)
+            return
+    log = os.path.join(WORK, "lirvo.log")
+    start = os.path.getsize(log) if os.path.exists(log) else 0
+    with Weston() as weston, Site("--version", "1190"), \
+            Program(os.path.join(WORK, "wayland"), QT_QPA_PLATFORM="wayland",
+                    WAYLAND_DISPLAY=weston.socket, WAYLAND_DEBUG="client") as program:
+        main = frame(program.app, MAIN_TITLE, 15)
+        require(main is not None, "wayland: main window shown")
+        update = frame(program.app, UPDATE_TITLE, 15)
+        require(update is not None, "wayland: update window shown when a newer version is offered")
+        wait_for(lambda: "size" in WaylandRequests(start).windows().get(UPDATE_TITLE, {}), 5)
+        time.sleep(0.5)  # the frames follow the first configure
+        requests = WaylandRequests(start)
+        check_wayland_window(requests, MAIN_TITLE)
+        offer = check_wayland_window(requests, UPDATE_TITLE)
+        check(offer.get("parent") == MAIN_TITLE, "wayland: the update offer is kept above the main window",
+              repr(offer.get("parent")))
+        press(find(update, role="push button", name="退出"))
+        check(wait_frame_gone(program, UPDATE_TITLE), "wayland: 退出 closes the update window")
+
+        press(find(main, 2, role="push button", name="采集"))
+        progress = frame(program.app, PROGRESS_TITLE, 15)
+        check(progress is not None, "wayland: 采集 opens the progress window")
+
+        def question():
+            for c in children(program.app):
+                if c is not None and showing(c) and c.name not in (MAIN_TITLE, PROGRESS_TITLE):
+                    ok = find(c, 0, role="push button", name="确定")
+                    if ok is not None:
+                        return ok
+            return None
+        ok = wait_for(question, 60, 0.2)
+        require(ok is not None, "wayland: the run ends with the summary question")
+        check_wayland_window(WaylandRequests(start), PROGRESS_TITLE)
+        press(ok)
+        browse = frame(program.app, BROWSE_TITLE, 15)
+        require(browse is not None, "wayland: OK opens the browse window")
+        wait_for(lambda: "size" in WaylandRequests(start).windows().get(BROWSE_TITLE, {}), 5)
+        time.sleep(0.5)
+        check_wayland_window(WaylandRequests(start), BROWSE_TITLE)
+        on_disk = os.listdir(os.path.join(program.folder, "小说", "完本", "玄幻小说"))
+        box = find(browse, 2, role="list", showing=True)
+        listed = [c.name for c in children(box) if (c.name or "").endswith(".rar")] if box else []
+        check(len(on_disk) == 20 and sorted(listed) == sorted(on_disk),
+              "wayland: the run collected a page and the browse window lists it",
+              f"{len(listed)} listed, {len(on_disk)} on disk")
+
+
 def main():
     busy = ports_free()
     if busy:
         print(f"desktop check: ports {busy} are taken; the demo site needs 8631-8635", file=sys.stderr)
         return 1
     for step in (update_offer_run, collection_run, ongoing_run, other_category_run, broken_archive_run,
-                 packaged_run, hung_update_run, stalled_site_run, stopped_run):
+                 packaged_run, hung_update_run, stalled_site_run, stopped_run,
+                 wayland_run):
         try:
             step()
         except Abort as e:
