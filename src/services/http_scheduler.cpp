@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "services/blocking_call.h"
 #include "services/http_pacing.h"
 #include "services/http_transfer.h"
 #include "services/native_path.h"
@@ -559,11 +558,7 @@ void HttpTicket::BlockUntilDone() const {
 
 const HttpResult& HttpTicket::Wait() const {
   if (!Done()) {
-    if (const HttpWaitHook hook = g_waitHook.load()) {
-      hook(*this);
-    } else {
-      RunBlocking([this] { BlockUntilDone(); });
-    }
+    if (const HttpWaitHook hook = g_waitHook.load()) hook(*this);
     BlockUntilDone();
   }
   return m_job->result;

@@ -118,8 +118,7 @@ class HttpTicket {
 HttpTicket HttpSubmit(HttpRequest request, std::shared_ptr<HttpSession> session = nullptr);
 
 // How a thread waits for a ticket. The window engine installs one that runs
-// an event loop on the GUI thread; without one, Wait goes through RunBlocking
-// (blocking_call.h), which blocks when no runner is installed either.
+// an event loop on the GUI thread; without one, Wait blocks.
 using HttpWaitHook = void (*)(const HttpTicket& ticket);
 void SetHttpWaitHook(HttpWaitHook hook);
 

@@ -8,12 +8,9 @@
 #include <QEventLoop>
 #include <QThread>
 
-#include <exception>
 #include <memory>
-#include <thread>
 #include <utility>
 
-#include "services/blocking_call.h"
 #include "services/http_scheduler.h"
 #include "ui/engine_qt.h"
 
@@ -75,34 +72,10 @@ void WaitForTicket(const HttpTicket& ticket) {
   WaitWithWindowsAlive([&](auto over) { ticket.OnDone(std::move(over)); });
 }
 
-// Until every request goes through the scheduler, a direct blocking call of
-// the GUI thread runs on a thread of its own and is waited for the same way.
-void RunAside(const std::function<void()>& work) {
-  if (!OnGuiThread()) {
-    work();
-    return;
-  }
-  std::exception_ptr error;
-  std::thread worker;
-  WaitWithWindowsAlive([&](auto over) {
-    worker = std::thread([&work, &error, over = std::move(over)] {
-      try {
-        work();
-      } catch (...) {
-        error = std::current_exception();
-      }
-      over();
-    });
-  });
-  worker.join();
-  if (error) std::rethrow_exception(error);
-}
-
 }  // namespace
 
 void InstallNetworkWait() {
   SetHttpWaitHook(&WaitForTicket);
-  SetBlockingRunner(&RunAside);
 }
 
 }  // namespace lirvo::ui
