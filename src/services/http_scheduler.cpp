@@ -37,6 +37,8 @@ struct HttpSession::State {
   std::map<std::string, HttpResult> givenUp;  // what the host's later requests get
   std::deque<HttpGivenUpHost> untold;
   std::map<std::string, int> failuresInRow;  // scheduler thread only
+  // Since when each host has answered nothing but refusals (scheduler thread only).
+  std::map<std::string, Clock::time_point> refusingSince;
 };
 
 struct HttpJob {
@@ -391,6 +393,8 @@ class Scheduler {
     }
     if (t->responded && job->session) job->session->failuresInRow[host] = 0;
     const long answered = status;
+    if (t->responded && job->session && !http_internal::IsRefusalStatus(answered))
+      job->session->refusingSince.erase(host);
     if (t->abort == Transfer::Abort::kTooLarge) {
       // Nothing of an oversized body is kept, in memory or in the file.
       if (job->fd >= 0 && ::ftruncate(job->fd, 0) != 0) {
@@ -448,6 +452,16 @@ class Scheduler {
     const Clock::time_point now = Clock::now();
 
     if (result.complete && http_internal::IsRefusalStatus(answered)) {
+      // A host that has refused every request for longer than one request may
+      // wait (a site down for maintenance) is given up like one out of reach.
+      if (job->session) {
+        const auto since = job->session->refusingSince.try_emplace(host, now).first->second;
+        if (now - since > std::chrono::seconds(m_limits.maxSiteWaitSeconds)) {
+          GiveUp(*job, host, result);
+          Finish(*job, std::move(result));
+          return;
+        }
+      }
       const milliseconds wait = OnRefusal(pace, now, t->retryAfterSeconds, m_limits, Jitter());
       ++job->refusals;
       job->waited += wait;
@@ -485,7 +499,7 @@ class Scheduler {
 
   void GiveUp(const HttpJob& job, const std::string& host, const HttpResult& result) {
     HttpSession::State& session = *job.session;
-    const HttpResult given{Bytes(), 0, false, result.failure};
+    const HttpResult given{Bytes(), result.status, false, result.failure};
     std::lock_guard lock(session.mutex);
     if (session.givenUp.emplace(host, given).second)
       session.untold.push_back(HttpGivenUpHost{host, job.request.url, given});

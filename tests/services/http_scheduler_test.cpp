@@ -343,30 +343,58 @@ INSTANTIATE_TEST_SUITE_P(Limits, HttpInFlightTest,
                                            InFlightCase{"OneInAll", 4, 1, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class HttpDeadHostTest : public HttpSchedulerTest, public ::testing::WithParamInterface<bool> {};
+// A host out of reach (refusing, or listening without ever answering), and one
+// that refuses every request with 503 for longer than one request may wait.
+enum class DeadHost { kRefusing, kSilent, kAlwaysBusy };
+
+class HttpDeadHostTest : public HttpSchedulerTest,
+                         public ::testing::WithParamInterface<DeadHost> {};
 
 TEST_P(HttpDeadHostTest, IsGivenUpOnceAndItsRequestsFailAtOnce) {
   HttpLimits limits = test::QuickHttpLimits();
   limits.firstByteSeconds = 1;
+  limits.maxSiteWaitSeconds = 1;
+  limits.refusals = 100;
   SetHttpLimitsForTest(limits);
   const SilentListener silent;
   const RefusingPort refusing;
-  const std::string host = GetParam() ? silent.HostPort() : refusing.HostPort();
+  RawServer busy(RawScript().Send(HttpResponse(503, "busy", "Retry-After: 0\r\n")),
+                 RawServer::Options{.concurrent = true});
+  const std::string host = GetParam() == DeadHost::kSilent     ? silent.HostPort()
+                           : GetParam() == DeadHost::kRefusing ? refusing.HostPort()
+                                                               : busy.HostPort();
   auto run = std::make_shared<HttpSession>();
   std::vector<HttpTicket> tickets;
   for (int i = 0; i < 8; ++i)
     tickets.push_back(Submit("http://" + host + "/" + std::to_string(i) + ".rar", run));
-  const HttpFailure expected = GetParam() ? HttpFailure::kTimedOut : HttpFailure::kRefused;
-  for (const HttpTicket& ticket : tickets) EXPECT_EQ(ticket.Wait().failure, expected);
+  const HttpFailure expected = GetParam() == DeadHost::kSilent     ? HttpFailure::kTimedOut
+                               : GetParam() == DeadHost::kRefusing ? HttpFailure::kRefused
+                                                                   : HttpFailure::kNone;
+  for (const HttpTicket& ticket : tickets) {
+    EXPECT_EQ(ticket.Wait().failure, expected);
+    EXPECT_FALSE(ticket.Wait().status == 200);
+  }
   const std::optional<HttpGivenUpHost> given = run->TakeGivenUpHost();
   ASSERT_TRUE(given.has_value());
   EXPECT_EQ(given->hostPort, host);
   EXPECT_EQ(given->result.failure, expected);
+  EXPECT_EQ(given->result.status, GetParam() == DeadHost::kAlwaysBusy ? 503 : 0);
   EXPECT_FALSE(run->TakeGivenUpHost().has_value());
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts, HttpDeadHostTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Silent" : "Refusing"; });
+INSTANTIATE_TEST_SUITE_P(Hosts, HttpDeadHostTest,
+                         ::testing::Values(DeadHost::kRefusing, DeadHost::kSilent,
+                                           DeadHost::kAlwaysBusy),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case DeadHost::kRefusing:
+                               return "Refusing";
+                             case DeadHost::kSilent:
+                               return "Silent";
+                             default:
+                               return "AlwaysBusy";
+                           }
+                         });
 
 // --- Stop -------------------------------------------------------------------
 

@@ -6,7 +6,8 @@
 //                   [--grace-ms N] [--big-archive-bytes N] [--offer-update]
 // --offer-update serves the version of the signed demo update at /lirvo/banben,
 // so the program offers it (a demo build trusts its signature).
-// --broken-archives answers every archive request with a 503 error page.
+// --broken-archives answers every archive request with a 404 error page, an
+// answer the program takes as final (a 503 would be asked again for a minute).
 // --log writes every request (refused ones too), in the order they came, as a
 // full URL per line to FILE when the site stops (the benchmark replays them
 // with curl).
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
     site.SetRequestHook([](lirvo::demo::Host host, const std::string&) {
       std::optional<lirvo::demo::Reply> reply;
       if (host == lirvo::demo::Host::Download)
-        reply = lirvo::demo::Reply{503, "<html><body>Service Unavailable</body></html>"};
+        reply = lirvo::demo::Reply{404, "<html><body>Not Found</body></html>"};
       return reply;
     });
   }
