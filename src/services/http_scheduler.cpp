@@ -66,6 +66,7 @@ struct HttpJob {
   Clock::time_point notBefore{};
   std::string validator;  // of the first whole answer, for a resume
   long long wholeLength = -1;
+  long wholeStatus = 0;  // of that first answer: what a resumed whole reports
   // The running try.
   CURL* easy = nullptr;
   curl_slist* headers = nullptr;
@@ -434,7 +435,11 @@ class Scheduler {
                t->status < 300) {
       job->validator = t->Validator();
       job->wholeLength = t->announced;
+      job->wholeStatus = t->status;
     }
+    // A file completed by a 206 holds the whole body that the first answer
+    // began: callers see that answer's status, not the range's.
+    if (t->resumed && result.complete) result.status = job->wholeStatus;
     // Also a request of one try tells that the host cannot be reached.
     if (!t->responded && IsConnectFailure(failure) && job->session) {
       HttpSession::State& session = *job->session;
