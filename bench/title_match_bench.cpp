@@ -153,10 +153,13 @@ int main(int argc, char** argv) {
     start = Clock::now();
     cpu = CpuMilliseconds();
     library::ReadAuthors(read);
+    std::printf("  %zu records read: %.0f ms CPU on this thread, %.0f ms wall\n", read.size(),
+                CpuMilliseconds() - cpu, Milliseconds(start));
     library::TitleMatcher authors(std::move(read));
     std::printf(
-        "  authors ready (%zu records read, matcher built again): %.0f ms CPU, %.0f ms wall\n",
-        authors.Size(), CpuMilliseconds() - cpu, Milliseconds(start));
+        "  authors ready (records read, matcher built again): %.0f ms CPU on this thread, "
+        "%.0f ms wall\n",
+        CpuMilliseconds() - cpu, Milliseconds(start));
     std::printf("  both matchers alive, as while the second is handed over: %.1f MB\n",
                 static_cast<double>(HeapInUse() - heapBefore) / 1e6);
   }

@@ -13,6 +13,7 @@
 #include <new>
 #include <vector>
 
+#include "services/folder_reader.h"
 #include "services/gbk.h"
 #include "services/native_path.h"
 #include "services/profile_cache.h"
@@ -236,19 +237,6 @@ int NextNumber(int& counter, const std::map<int, T>& used) {
 }
 
 // Reads up to `wanted` bytes; a short read returns what was read.
-std::string ReadUpTo(int fd, std::size_t wanted) {
-  std::string out(wanted, '\0');
-  std::size_t got = 0;
-  while (got < wanted) {
-    ssize_t n = ::read(fd, out.data() + got, wanted - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  out.resize(got);
-  return out;
-}
-
 // A profile parsed earlier must not outlive a change made in place, which the
 // coarse file times may not show.
 void ForgetChangedProfile(int fd) {
@@ -379,16 +367,7 @@ int ExactFileSize(const Text& path) {
 }
 
 Bytes ReadFile(const Text& path) {
-  if (path.empty()) return {};
-  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  struct stat st;
-  Bytes data;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    data = ReadUpTo(fd, static_cast<std::size_t>(st.st_size));
-  }
-  ::close(fd);
-  return data;
+  return FolderReader().Read(path);
 }
 
 bool WriteFile(const Text& path, std::initializer_list<std::string_view> parts) {
