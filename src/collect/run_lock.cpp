@@ -17,9 +17,11 @@ namespace {
 
 int g_fd = -1;
 std::string g_lockedFile;  // the lock file g_fd holds, as a native path
+int g_lockErrorForTest = 0;
 
 // 0, or the errno of a lock that could not be had (EWOULDBLOCK: held elsewhere).
 int TryLock(int fd) {
+  if (g_lockErrorForTest != 0) return g_lockErrorForTest;
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EINTR) return errno;
   }
@@ -48,6 +50,10 @@ void ReleaseRunLock() {
   ::close(g_fd);  // closing the only descriptor drops the flock
   g_fd = -1;
   g_lockedFile.clear();
+}
+
+void SetLockErrorForTest(int error) {
+  g_lockErrorForTest = error;
 }
 
 void DeleteCacheUnlessInUse() {

@@ -21,6 +21,10 @@ struct RunLockAttempt {
 RunLockAttempt TakeRunLock();
 void ReleaseRunLock();
 
+// Makes every lock attempt fail with `error` (0 restores the real lock), as
+// a disk without locks does; for tests.
+void SetLockErrorForTest(int error);
+
 // Deletes the cache folder unless another process's run is using it.
 void DeleteCacheUnlessInUse();
 

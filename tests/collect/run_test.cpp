@@ -22,6 +22,7 @@
 #include "collect/folder_tree.h"
 #include "collect/lookahead.h"
 #include "collect/register.h"
+#include "collect/run_lock.h"
 #include "collect/state.h"
 #include "demo_site.h"
 #include "library/register.h"
@@ -818,6 +819,22 @@ TEST_F(CollectRun, ReadOnlyLibraryIsNamedAndNothingIsFetched) {
     EXPECT_EQ(m_messages[0].style, 16);
     EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
   }
+  for (Host host : {Host::Main, Host::Text, Host::Image, Host::Download})
+    EXPECT_TRUE(Site().Requests(host).empty());
+}
+
+// A disk that cannot lock (a network share without a lock daemon) would let
+// a second copy write the same index: the run is refused, not run unlocked.
+TEST_F(CollectRun, DiskWithoutLocksRefusesTheRun) {
+  collect::SetLockErrorForTest(ENOLCK);
+  Run(Choice{true, 0, "3"});
+  collect::SetLockErrorForTest(0);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(
+      m_messages[0].text,
+      "这个文件夹所在的磁盘不能加文件锁（例如没有锁服务的网络磁盘），无法安全采集，请把Lirvo放到本机磁盘上再试！\r\n  文件夹："_gbk +
+          m_folder->Path());
+  EXPECT_TRUE(ui::Visible(ui::main_win::窗口));
   for (Host host : {Host::Main, Host::Text, Host::Image, Host::Download})
     EXPECT_TRUE(Site().Requests(host).empty());
 }
