@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -15,9 +16,13 @@ namespace lirvo {
 namespace {
 
 constexpr std::size_t kKeptFiles = 8;
-// The coarsest step of file times Lirvo meets (FAT counts modification times
-// in 2 s), with room for a clock that is read a little apart from the disk's.
-constexpr long kCoarsestStampSeconds = 3;
+// How long after its stamp an edit could still leave the stamp as it was,
+// with room for a clock read a little apart from the disk's. FAT counts
+// modification times in 2 s and gives whole seconds; a file system whose
+// stamps carry a fraction of a second counts hundredths or finer (exFAT
+// 10 ms, ext4 and tmpfs the kernel's clock tick).
+constexpr std::int64_t kWholeSecondStepNanoseconds = 3'000'000'000;
+constexpr std::int64_t kFineStepNanoseconds = 1'000'000'000;
 constexpr std::size_t kCompareChunk = 1 << 20;
 
 struct Stamp {
@@ -39,10 +44,14 @@ struct Stamp {
   // the step of the last one may leave every stamp as it was. Once the clock
   // has passed that step, any later edit shows in the times.
   bool Settled() const {
+    const auto nanoseconds = [](const timespec& t) {
+      return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const time_t latest = std::max(modified.tv_sec, changed.tv_sec);
-    return now.tv_sec - latest > kCoarsestStampSeconds;
+    const bool fine = modified.tv_nsec != 0 || changed.tv_nsec != 0;
+    const std::int64_t step = fine ? kFineStepNanoseconds : kWholeSecondStepNanoseconds;
+    return nanoseconds(now) - std::max(nanoseconds(modified), nanoseconds(changed)) > step;
   }
 };
 

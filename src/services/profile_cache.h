@@ -3,9 +3,10 @@
 // index (100 000 keys) is parsed once instead of at every lookup. A file counts
 // as unchanged while its device, inode, size, modification and change times
 // stay the same, and those stamps are trusted only once the clock has passed
-// the step of the file system's times (2 s on FAT): until then an edit of the
-// same size could leave them as they were, and the content is compared with
-// the copy instead (as git treats a "racily clean" index entry). The file
+// the step of the file system's times (2 s on FAT, hundredths or finer where
+// stamps carry fractions of a second): until then an edit of the same size
+// could leave them as they were, and the content is compared with the copy
+// instead (as git treats a "racily clean" index entry). The file
 // services also report in-process writes.
 #include <sys/stat.h>
 #include <sys/types.h>
