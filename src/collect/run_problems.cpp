@@ -60,6 +60,10 @@ Text WriteReason(int error) {
       return "这里应是文件夹，却是一个同名的文件"_gbk;
     case EISDIR:
       return "这里应是文件，却是一个同名的文件夹"_gbk;
+    case EILSEQ:
+      return "磁盘不接受这个名称（有的U盘不支持中文文件名）"_gbk;
+    case ENAMETOOLONG:
+      return "路径太长"_gbk;
     default:
       return "没有写入权限"_gbk;
   }
@@ -183,7 +187,10 @@ void ReportLibraryObstacle(const Text& path, int error) {
   collect::CollectionState& state = collect::State();
   if (state.libraryUnwritable) return;
   state.libraryUnwritable = true;
-  ui::MessageBox(LibraryObstacleText(path, error), kErrorIcon);
+  // Something in the way is damage; a folder that cannot be made is the disk's refusal.
+  const bool damage = error == ENOTDIR || error == EISDIR;
+  ui::MessageBox(damage ? LibraryObstacleText(path, error) : LibraryProblemText(path, error),
+                 kErrorIcon);
 }
 
 Text FolderOf(const Text& path) {

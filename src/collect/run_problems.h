@@ -43,7 +43,8 @@ void ReportGivenUpHosts();
 // nothing, when `error` is not a library write error (0 included).
 bool ReportLibraryProblem(const Text& file, int error);
 
-// Stops the run and names the obstacle at `path`, once per run.
+// Stops the run and names, once per run, the obstacle at `path`: something in
+// the way (ENOTDIR, EISDIR), or a folder that cannot be made.
 void ReportLibraryObstacle(const Text& path, int error);
 
 // The folder part of a path built with backslashes.

@@ -87,13 +87,29 @@ bool FileSystemAcceptsName(const Text& library, const Text& name) {
   return !CanMake(folder + "/" + NewTemporaryName(), plainError);
 }
 
+int FolderError(const Text& folder) {
+  const std::string native = NativePath(folder);
+  struct stat st;
+  if (::stat(native.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  if (::mkdir(native.c_str(), 0777) == 0) return 0;
+  const int error = errno;
+  if (error == EEXIST) return ENOTDIR;  // a link that leads nowhere
+  // Refused by name only if a plain name can be made in the same place.
+  const std::size_t slash = native.find_last_of('/');
+  const std::string plain =
+      (slash == std::string::npos ? std::string(".") : native.substr(0, slash)) + "/" +
+      NewTemporaryName();
+  if (::mkdir(plain.c_str(), 0777) != 0) return error;
+  ::rmdir(plain.c_str());
+  return EILSEQ;
+}
+
 std::optional<Obstacle> FindObstacle(const std::vector<Text>& folders,
                                      const std::vector<Text>& files) {
-  struct stat st;
   for (const Text& folder : folders) {
-    if (::stat(NativePath(folder).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-      return Obstacle{folder, ENOTDIR};
+    if (const int error = FolderError(folder); error != 0) return Obstacle{folder, error};
   }
+  struct stat st;
   for (const Text& file : files) {
     if (::stat(NativePath(file).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
       return Obstacle{file, EISDIR};

@@ -20,12 +20,21 @@ namespace lirvo {
 // write itself reports.
 bool FileSystemAcceptsName(const Text& library, const Text& name);
 
+// 0 when `folder` is a folder, made now if it was missing; else why it is
+// not: ENOTDIR for something else in its place, EILSEQ when the file system
+// refuses its name but takes a plain name beside it (a FAT driver that takes
+// no Chinese names), or the error of making it.
+int FolderError(const Text& folder);
+
 struct Obstacle {
   Text path;
-  int error = 0;  // ENOTDIR: a file where a folder must be; EISDIR: the reverse
+  // ENOTDIR: something other than a folder where a folder must be; EISDIR:
+  // a folder where a file must be; else a folder that cannot be made (see
+  // FolderError).
+  int error = 0;
 };
-// The first of `folders` that is something other than a folder, or else the
-// first of `files` that is a folder.
+// The first of `folders` that is not a folder and cannot be made one, or
+// else the first of `files` that is a folder.
 std::optional<Obstacle> FindObstacle(const std::vector<Text>& folders,
                                      const std::vector<Text>& files);
 

@@ -30,6 +30,7 @@
 #include "services/files.h"
 #include "services/gbk.h"
 #include "services/http.h"
+#include "services/library_check.h"
 #include "services/library_layout.h"
 #include "services/native_path.h"
 #include "services/profile.h"
@@ -692,6 +693,33 @@ INSTANTIATE_TEST_SUITE_P(
                     Damage{"IndexIsAFolder", "小说\\ini\\小说.ini"_gbk, false}),
     [](const testing::TestParamInfo<Damage>& info) { return std::string(info.param.label); });
 
+// A folder of the library that the disk will not make is named, and the run
+// stops before it fetches anything. Here the folder's path is too long; a FAT
+// driver that takes no Chinese names refuses 小说 itself the same way.
+TEST_F(CollectRun, FolderTheDiskWillNotMakeIsNamed) {
+  // Deep enough that the lock file and the first folders fit in a path, but
+  // not the category folders.
+  std::string root = m_folder->NativePath();
+  while (root.size() + 2 < 4070)
+    root += "/" + std::string(std::min<std::size_t>(200, 4069 - root.size() - 1), 'd');
+  fs::create_directories(root);
+  SetProgramFolderForTest(Utf8ToGbk(root));
+  Run(Choice{true, 0, "2"});
+  SetProgramFolderForTest(m_folder->Path());
+  ASSERT_EQ(m_messages.size(), 2u);
+  const Text said = m_messages[0].text;
+  const Text named = "小说文件夹无法写入，采集已停止，原因如下：\r\n  文件夹："_gbk +
+                     Utf8ToGbk(root) + "/小说/"_gbk;
+  const Text reason = "\r\n  原因：路径太长"_gbk;
+  EXPECT_EQ(said.substr(0, named.size()), named);
+  ASSERT_GT(said.size(), named.size() + reason.size());
+  EXPECT_EQ(said.substr(said.size() - reason.size()), reason);
+  EXPECT_EQ(m_messages[0].style, 16);
+  EXPECT_EQ(m_messages[1].text, SummaryOf(0, 0, 0));
+  for (Host host : {Host::Main, Host::Text, Host::Image, Host::Download})
+    EXPECT_TRUE(Site().Requests(host).empty());
+}
+
 // What killed runs left (temporary files of other processes, and the fixed
 // download name of earlier versions) goes before a run writes; a run that dies
 // later leaves nothing for the next one to trip on.
@@ -756,6 +784,20 @@ TEST_F(CollectRun, LargeIndexOnExfatIsNotRewritten) {
   EXPECT_EQ(ReadFile(layout::NovelIndexPath()).substr(0, index.size()), index);
   for (const Entry& e : entries) ExpectRecorded(c, e);
   SetProgramFolderForTest(m_folder->Path());
+}
+
+// exFAT refuses "?" in a name while it takes a plain one beside it: that is
+// told apart from a disk that takes nothing.
+TEST(LibraryCheckOnExfat, RefusedFolderNameIsToldApart) {
+  const char* stick = std::getenv("LIRVO_EXFAT_FOLDER");
+  if (stick == nullptr) GTEST_SKIP() << "no exFAT folder: tests/collect/exfat_check.sh gives one";
+  const std::string folder = std::string(stick) + "/names";
+  fs::create_directories(folder);
+  EXPECT_EQ(FolderError(Utf8ToGbk(folder + "/甲?乙")), EILSEQ);
+  EXPECT_EQ(FolderError(Utf8ToGbk(folder + "/甲乙")), 0);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"甲乙"}) << "made, and the plain name tried is gone";
 }
 
 // --- What the user is told ------------------------------------------------
