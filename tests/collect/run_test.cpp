@@ -648,6 +648,31 @@ INSTANTIATE_TEST_SUITE_P(Titles, UnkeptTitleRun,
                            return std::string(info.param.label);
                          });
 
+// A "]" may stand in an index key: such a title is collected and its index
+// line lets the search find it; only its record, whose header it would close,
+// is not written.
+TEST_F(CollectRun, ClosingBracketTitleIsCollectedAndIndexed) {
+  const Choice c{true, 5, "1"};
+  const demo::Category& category = Category(c);
+  const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
+  const Text title = "甲]乙"_gbk;
+  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
+    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
+    std::string page = Site().ListingPage(category, 1);
+    for (std::size_t at = page.find(entries[2].title); at != std::string::npos;
+         at = page.find(entries[2].title, at + title.size()))
+      page.replace(at, entries[2].title.size(), title);
+    return demo::Reply{200, page, "text/html"};
+  });
+  Run(c);
+  const int n = static_cast<int>(entries.size());
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0].text, SummaryOf(n, 0, n));
+  EXPECT_GT(ExactFileSize(Archive(c, title)), 0);
+  EXPECT_EQ(ReadProfile(Index(), "小说"_gbk, title), Archive(c, title));
+  EXPECT_EQ(ExactFileSize(RecordFolder(c) + title + ".ini"), -1);
+}
+
 // Something in the way in the library: named once in the library message,
 // and the run stops before it fetches anything.
 struct Damage {
