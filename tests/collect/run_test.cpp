@@ -128,6 +128,20 @@ class CollectRun : public testing::Test {
     test::ChooseAndCollect(c);
   }
 
+  // Listing page 1 of `category` names `entry` by `title` instead.
+  void ListTitleInstead(const demo::Category& category, const Entry& entry, const Text& title) {
+    Site().SetRequestHook(
+        [this, &category, old = entry.title, title](Host host, const std::string& path) {
+          if (host != Host::Main || path.find("1.html") == std::string::npos)
+            return std::optional<demo::Reply>();
+          std::string page = Site().ListingPage(category, 1);
+          for (std::size_t at = page.find(old); at != std::string::npos;
+               at = page.find(old, at + title.size()))
+            page.replace(at, old.size(), title);
+          return std::optional<demo::Reply>(demo::Reply{200, page, "text/html"});
+        });
+  }
+
   Text PF(const Text& relative) const { return m_folder->Path(relative); }
   Text Kind(const Choice& c) { return layout::CategoryPath(c.completed, Category(c).name); }
   Text Archive(const Choice& c, const Text& title) { return layout::ArchivePath(Kind(c), title); }
@@ -573,14 +587,7 @@ TEST_F(CollectRun, TitleTooLongForAFileNameIsNotFetchedAndCountsAsFailed) {
   // 84 characters: with ".rar" more than the 255 bytes a name may have.
   std::string longTitle;
   for (int i = 0; i < 84; ++i) longTitle += "长"_gbk;
-  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
-    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
-    std::string page = Site().ListingPage(category, 1);
-    for (std::size_t at = page.find(named.title); at != std::string::npos;
-         at = page.find(named.title, at + longTitle.size()))
-      page.replace(at, named.title.size(), longTitle);
-    return demo::Reply{200, page, "text/html"};
-  });
+  ListTitleInstead(category, named, longTitle);
   Run(c);
 
   const int n = static_cast<int>(entries.size());
@@ -615,14 +622,7 @@ TEST_P(UnkeptTitleRun, CountsAsFailedAndLeavesNothing) {
   const demo::Category& category = Category(c);
   const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
   const Entry& named = entries[2];
-  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
-    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
-    std::string page = Site().ListingPage(category, 1);
-    for (std::size_t at = page.find(named.title); at != std::string::npos;
-         at = page.find(named.title, at + u.title.size()))
-      page.replace(at, named.title.size(), u.title);
-    return demo::Reply{200, page, "text/html"};
-  });
+  ListTitleInstead(category, named, u.title);
   Run(c);
 
   const int n = static_cast<int>(entries.size());
@@ -656,14 +656,7 @@ TEST_F(CollectRun, ClosingBracketTitleIsCollectedAndIndexed) {
   const demo::Category& category = Category(c);
   const std::vector<Entry> entries = demo::CollectedEntries(category, 1);
   const Text title = "甲]乙"_gbk;
-  Site().SetRequestHook([&](Host host, const std::string& path) -> std::optional<demo::Reply> {
-    if (host != Host::Main || path.find("1.html") == std::string::npos) return std::nullopt;
-    std::string page = Site().ListingPage(category, 1);
-    for (std::size_t at = page.find(entries[2].title); at != std::string::npos;
-         at = page.find(entries[2].title, at + title.size()))
-      page.replace(at, entries[2].title.size(), title);
-    return demo::Reply{200, page, "text/html"};
-  });
+  ListTitleInstead(category, entries[2], title);
   Run(c);
   const int n = static_cast<int>(entries.size());
   ASSERT_EQ(m_messages.size(), 1u);
