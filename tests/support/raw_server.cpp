@@ -146,17 +146,26 @@ RawServer::~RawServer() {
   close(m_wakeWrite);
 }
 
-RefusingPort::RefusingPort() {
-  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+namespace {
+
+// A socket bound to a free loopback port, listening (a backlog of 64) or
+// not; its port, or 0 when that failed.
+int BindLoopback(int fd, bool listening) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    m_port = ntohs(address.sin_port);
-  }
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      (!listening || ::listen(fd, 64) == 0) &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    return ntohs(address.sin_port);
+  return 0;
 }
+
+}  // namespace
+
+RefusingPort::RefusingPort()
+    : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_fd, false)) {}
 
 RefusingPort::~RefusingPort() {
   if (m_fd >= 0) ::close(m_fd);
@@ -166,18 +175,8 @@ std::string RefusingPort::HostPort() const {
   return "127.0.0.1:" + std::to_string(m_port);
 }
 
-SilentListener::SilentListener() {
-  m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::listen(m_fd, 64) == 0 &&
-      ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    m_port = ntohs(address.sin_port);
-  }
-}
+SilentListener::SilentListener()
+    : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(BindLoopback(m_fd, true)) {}
 
 SilentListener::~SilentListener() {
   if (m_fd >= 0) ::close(m_fd);
